@@ -1,0 +1,106 @@
+#include "reception/edge_decoder.h"
+
+#include "reception/telegram_decoder.h"
+
+namespace {
+
+// Thresholds in hundredths of a second.
+constexpr int32_t kMinSecondSpacing = 50;   // starts of marks closer than this are glitches
+constexpr int32_t kOneBitPulse = 12;        // a longer mark is a 1
+constexpr int32_t kMinuteGap = 130;         // a longer gap is the missing second 59
+constexpr int32_t kOneDay = 8640000;
+constexpr int kMaxBits = 60;
+
+// The decoder's private times: zero at program start and never reset, so the
+// first edge after a sampling pause is measured against the last one before it.
+struct EdgeDecoderState {
+    bool lastActive;
+    int32_t lastEdgeTime;
+    int32_t markStartTime;
+    int32_t markEndTime;
+};
+EdgeDecoderState decoder{};
+
+// Differences of hundredth stamps wrap like the 32-bit arithmetic they model
+// instead of overflowing (only possible for stamps near the signed limits).
+int32_t Difference(int32_t later, int32_t earlier) {
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
+}
+
+void LoseSynchronisation(TDcfState& state) {
+    ClearBits();
+    state.current.markTime = 0;
+    state.syncAttempts = state.syncAttempts + 1u;
+}
+
+}  // namespace
+
+void ResetEdgeDecoderForTest() { decoder = EdgeDecoderState{}; }
+
+void AppendBit(uint8_t bit) {
+    TBitBuffer& buffer = dcfPtr->buffer;
+    const int index = buffer.bitCount;
+    // A lent block can hold any count; never write outside the two words.
+    if (index < 0 || index > 63) return;
+    const unsigned word = static_cast<unsigned>(index) >> 5;
+    const unsigned position = static_cast<unsigned>(index) & 31u;
+    uint32_t value = buffer.bits[word];
+    value &= ~(uint32_t{1} << position);
+    value |= static_cast<uint32_t>(bit) << position;
+    buffer.bits[word] = value;
+    buffer.bitCount = static_cast<int8_t>(index + 1);
+}
+
+void ClearBits() {
+    TBitBuffer& buffer = dcfPtr->buffer;
+    buffer.bitCount = 0;
+    buffer.bits[0] = 0;
+    buffer.bits[1] = 0;
+}
+
+int TestBit(const TBitBuffer& buffer, int index) {
+    if (index < 0 || index > 63) return 0;
+    const unsigned word = static_cast<unsigned>(index) >> 5;
+    const unsigned position = static_cast<unsigned>(index) & 31u;
+    return static_cast<int>((buffer.bits[word] >> position) & 1u);
+}
+
+int GetBit(int index) { return TestBit(dcfPtr->buffer, index); }
+
+void DecodeEdge(uint8_t level, int32_t stampMs) {
+    TDcfState& state = *dcfPtr;
+    const bool active = level == state.polarity;
+    if (active == decoder.lastActive) return;
+    decoder.lastActive = active;
+
+    const int32_t now = stampMs / 10;
+    int32_t sinceLast = Difference(now, decoder.lastEdgeTime);
+    if (sinceLast < 0) sinceLast += kOneDay;
+
+    if (!active) {
+        decoder.markEndTime = now;
+    } else if (sinceLast >= kMinSecondSpacing) {
+        // Start of a new second: only now are both ends of the previous mark known.
+        const int32_t pulse = Difference(decoder.markEndTime, decoder.markStartTime);
+        if (state.buffer.bitCount >= kMaxBits) {
+            LoseSynchronisation(state);
+            state.statusChanged = 1;
+        } else {
+            AppendBit(pulse > kOneBitPulse ? 1 : 0);
+            state.bitsChanged = 1;
+        }
+        const int32_t gap = Difference(now, decoder.markEndTime);
+        if (gap > kMinuteGap) {
+            if (state.buffer.bitCount == 59) {
+                state.current.markTime = now;
+                DecodeTelegram();
+                ClearBits();
+            } else {
+                LoseSynchronisation(state);
+            }
+            state.statusChanged = 1;
+        }
+        decoder.markStartTime = now;
+    }
+    decoder.lastEdgeTime = now;
+}

@@ -1,0 +1,22 @@
+// Turns the line edges posted by the sampler into the bits of the minute and
+// finds the minute mark. Times are hundredths of a second.
+#pragma once
+
+#include <cstdint>
+
+#include "reception/dcf_state.h"
+
+// One reported level change, stamped with the multimedia clock in milliseconds.
+void DecodeEdge(uint8_t level, int32_t stampMs);
+
+// The bit buffer of the record in use.
+void AppendBit(uint8_t bit);
+void ClearBits();
+int GetBit(int index);
+
+// The bit buffer of any record; bits at or above the count read as 0.
+int TestBit(const TBitBuffer& buffer, int index);
+
+// The decoder's private times live for the whole program and are never reset
+// by it; tests start each case from the program-start state with this.
+void ResetEdgeDecoderForTest();

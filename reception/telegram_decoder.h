@@ -1,0 +1,14 @@
+// Decodes the 59 bits of a minute into `current`, checks them, and confirms a
+// time when three well-formed telegrams agree with each other and with the
+// time that passed between their minute marks.
+#pragma once
+
+#include "reception/dcf_state.h"
+
+void DecodeTelegram();
+
+// 1 if bits first..last (inclusive) of the record in use hold an even number of ones.
+int EvenParity(int first, int last);
+
+// 1 if status bits, hour, weekday, day, month and year agree; the minute is not compared.
+int SameTelegram(const TDcfTelegram& a, const TDcfTelegram& b);
