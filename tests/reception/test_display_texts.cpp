@@ -1,0 +1,105 @@
+#include "reception_fixture.h"
+#include "reception/display_texts.h"
+
+namespace {
+
+TDcfTelegram Telegram(int hour, int minute, int weekday, int day, int month, int year) {
+    TDcfTelegram t{};
+    t.hour = static_cast<int16_t>(hour);
+    t.minute = static_cast<int16_t>(minute);
+    t.weekday = static_cast<int16_t>(weekday);
+    t.day = static_cast<int16_t>(day);
+    t.month = static_cast<int16_t>(month);
+    t.year = static_cast<int16_t>(year);
+    t.markTime = 12345;
+    return t;
+}
+
+TEST(TelegramLine, Layouts) {
+    struct Case { const char* name; TDcfState state; const char* line; };
+    TDcfState notSynced{};
+    TDcfState sunday{};
+    sunday.current = Telegram(14, 5, 7, 6, 12, 26);
+    sunday.checkFlags = 31;
+    sunday.telegramsStored = 2;
+    TDcfState friday{};
+    friday.current = Telegram(9, 59, 5, 1, 7, 5);
+    friday.current.callBit = 1;
+    friday.current.summerTime = 1;
+    friday.checkFlags = 23;
+    TDcfState noWeekday = sunday;
+    noWeekday.current.weekday = 0;
+    noWeekday.checkFlags = 0;
+    TDcfState wide = sunday;
+    wide.current.year = 165;
+    wide.current.hour = -1;
+    wide.telegramsStored = -7;
+
+    const Case cases[] = {
+        {"not synchronised", notSynced,
+         "synchronisiere...                                   komplett: 0/3"},
+        {"sunday", sunday, "RA- ZU- SZ- SS-  14:05  So 06.12.26    Check: ++++++  komplett: 2/3"},
+        {"friday", friday, "RA+ ZU- SZ+ SS-  09:59  Fr 01.07.05    Check: ++++-+  komplett: 0/3"},
+        {"no weekday", noWeekday,
+         "RA- ZU- SZ- SS-  14:05     06.12.26    Check: -+----  komplett: 2/3"},
+        {"wide fields", wide,
+         "RA- ZU- SZ- SS-  -1:05  So 06.12.165    Check: ++++++  komplett: -7/3"},
+    };
+    for (const Case& c : cases) {
+        BuildStatusLines(c.state);
+        EXPECT_EQ(telegramLine.view(), c.line) << c.name;
+    }
+    BuildStatusLines(notSynced);
+    EXPECT_EQ(telegramLine.size(), 65u);
+}
+
+TEST(StatisticsLine, RightAlignedCountersNeverCut) {
+    TDcfState s{};
+    s.syncAttempts = 3;
+    s.telegramCount = 10;
+    s.validCount = 8;
+    s.confirmedCount = 5;
+    BuildStatusLines(s);
+    EXPECT_EQ(statisticsLine.view(),
+              "Syn.vers.       3 / Telegr.      10 / Form.fehl.       2 / bestaet.       5");
+    EXPECT_EQ(statisticsLine.size(), 75u);
+
+    s.syncAttempts = 12345678;
+    s.telegramCount = 0;
+    s.validCount = 1;  // the difference wraps in 32 bits and shows unsigned
+    s.confirmedCount = 4294967295u;
+    BuildStatusLines(s);
+    EXPECT_EQ(statisticsLine.view(),
+              "Syn.vers. 12345678 / Telegr.       0 / Form.fehl. 4294967295 / bestaet. 4294967295");
+}
+
+TEST(SettingAndNumberTexts, Formatting) {
+    FormatSettingTime(26, 12, 6, 14, 5, 0);
+    EXPECT_EQ(lastSettingLine.view(), "06.12.26 14:05:00");
+    FormatSettingTime(-2147483647 - 1, 123, -1, 0, 9, 2147483647);
+    EXPECT_EQ(lastSettingLine.view(), "-1.123.-2147483648 00:09:2147483647");
+
+    struct Case { int32_t value; const char* two; };
+    for (const Case& c : {Case{5, "05"}, Case{12, "12"}, Case{123, "123"}, Case{-1, "-1"}, Case{0, "00"}}) {
+        FixedText<20> text;
+        AppendTwoDigits(text, c.value);
+        EXPECT_EQ(text.view(), c.two);
+    }
+    FixedText<20> right;
+    AppendRight7(right, 42);
+    AppendRight7(right, 1234567);
+    EXPECT_EQ(right.view(), "     421234567");
+}
+
+TEST(BitLine, ShowsTheHeldBits) {
+    TDcfState s{};
+    s.buffer.bitCount = 3;
+    s.buffer.bits[0] = 0b110;
+    BuildBitLine(s);
+    EXPECT_EQ(bitLine.view(), "011");
+    s.buffer.bitCount = 0;
+    BuildBitLine(s);
+    EXPECT_EQ(bitLine.view(), "");
+}
+
+}  // namespace

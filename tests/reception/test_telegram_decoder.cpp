@@ -1,0 +1,168 @@
+#include "reception_fixture.h"
+#include "reception/telegram_decoder.h"
+
+namespace {
+
+class TelegramDecoder : public ReceptionTest {
+protected:
+    void SetUp() override {
+        ReceptionTest::SetUp();
+        StoreConfirmFlag(state());
+    }
+    // What the edge decoder does at a minute mark with 59 bits.
+    void Decode(const std::string& bits, int32_t markTime) {
+        ClearBits();
+        for (char c : bits) AppendBit(c == '1' ? 1 : 0);
+        state().current.markTime = markTime;
+        DecodeTelegram();
+        ClearBits();
+    }
+    // Minutes hh:mm, hh:mm+1, ... with marks a minute apart.
+    void DecodeRun(int hour, int firstMinute, int count, int32_t firstMark = 100000) {
+        for (int i = 0; i < count; ++i) Decode(MinuteAt(hour, firstMinute + i), firstMark + 6000 * i);
+    }
+};
+
+TEST_F(TelegramDecoder, DecodesSunday1405) {
+    Decode(kSunday1405, 5000);
+    const TDcfTelegram& t = state().current;
+    EXPECT_EQ(+t.hour, 14);
+    EXPECT_EQ(+t.minute, 5);
+    EXPECT_EQ(+t.weekday, 7);
+    EXPECT_EQ(+t.day, 6);
+    EXPECT_EQ(+t.month, 12);
+    EXPECT_EQ(+t.year, 26);
+    EXPECT_EQ(+t.callBit + t.dstAnnounce + t.summerTime + t.leapAnnounce, 0);
+    EXPECT_EQ(+t.markTime, 5000);
+    EXPECT_EQ(+t.valid, 1);
+    EXPECT_EQ(+state().checkFlags, 31);
+    EXPECT_EQ(+state().telegramsStored, 1);
+}
+
+TEST_F(TelegramDecoder, FailedChecksShowInCheckFlagsAndLeaveTheWindow) {
+    struct Case { int flipBit; uint8_t flags; };
+    const Case cases[] = {{28, 27}, {35, 23}, {58, 15}, {20, 29}, {0, 31}};
+    for (const Case& c : cases) {
+        SetUp();
+        DecodeRun(14, 10, 2);
+        std::string bits = MinuteAt(14, 12);
+        bits[static_cast<std::size_t>(c.flipBit)] ^= 1;
+        Decode(bits, 112000);
+        EXPECT_EQ(+state().checkFlags, c.flags) << "bit " << c.flipBit;
+        EXPECT_EQ(+state().telegramCount, 3u);
+        const bool wellFormed = c.flags == 31;
+        EXPECT_EQ(+state().validCount, wellFormed ? 3u : 2u) << "bit " << c.flipBit;
+        EXPECT_EQ(+state().confirmedCount, wellFormed ? 1u : 0u) << "bit " << c.flipBit;
+        EXPECT_EQ(+state().telegramsStored, wellFormed ? 3 : 2) << "bit " << c.flipBit;
+        if (!wellFormed) {
+            Decode(MinuteAt(14, 13), 118000);  // the next good minute still confirms
+            EXPECT_EQ(+state().confirmedCount, 1u) << "bit " << c.flipBit;
+        }
+    }
+}
+
+TEST_F(TelegramDecoder, ThirdAgreeingTelegramConfirmsAndRaisesTheRequests) {
+    state().logEnabled = 1;
+    state().serverEnabled = 1;
+    state().autoEnd = 1;
+    DecodeRun(14, 10, 2);
+    EXPECT_EQ(+state().telegramsStored, 2);
+    EXPECT_EQ(+state().setRequest, 0);
+    DecodeRun(14, 12, 1, 112000);
+    EXPECT_EQ(+state().confirmedCount, 1u);
+    EXPECT_EQ(+state().telegramsStored, 3);
+    EXPECT_EQ(+state().history[0].minute, 11);
+    EXPECT_EQ(+state().history[1].minute, 12);
+    EXPECT_EQ(timeConfirmed, 1);
+    for (uint8_t flag : {state().setRequest, state().logRequest, state().serverRequest, state().endRequest})
+        EXPECT_EQ(flag, 1);
+    DecodeRun(14, 13, 1, 118000);
+    EXPECT_EQ(+state().confirmedCount, 2u);
+    EXPECT_EQ(+state().history[1].minute, 13);
+}
+
+TEST_F(TelegramDecoder, OptionsOffRaiseOnlyTheSetRequest) {
+    DecodeRun(14, 10, 3);
+    EXPECT_EQ(+state().setRequest, 1);
+    EXPECT_EQ(+state().logRequest + state().serverRequest + state().endRequest, 0);
+}
+
+TEST_F(TelegramDecoder, ReceptionTestCountsButRaisesNothing) {
+    state().receptionTest = 1;
+    state().logEnabled = 1;
+    DecodeRun(14, 10, 3);
+    EXPECT_EQ(+state().confirmedCount, 1u);
+    EXPECT_EQ(+state().history[1].minute, 12);
+    EXPECT_EQ(+state().setRequest + state().logRequest + state().endRequest, 0);
+    EXPECT_EQ(timeConfirmed, 0);
+}
+
+TEST_F(TelegramDecoder, ChangeOfHourOrStatusEmptiesTheWindow) {
+    for (int statusBit : {-1, 15, 16, 17, 19}) {
+        SetUp();
+        DecodeRun(14, 57, 2);
+        std::string next = statusBit < 0 ? MinuteAt(15, 0) : MinuteAt(14, 59);
+        if (statusBit >= 0) next[static_cast<std::size_t>(statusBit)] = '1';
+        Decode(next, 112000);
+        EXPECT_EQ(+state().telegramsStored, 0) << statusBit;
+        EXPECT_EQ(+state().current.valid, 1);
+        EXPECT_EQ(+state().history[0].valid + state().history[1].valid, 0);
+        EXPECT_EQ(+state().confirmedCount, 0u);
+    }
+    // After a new hour, confirmation needs three more telegrams: 15:01, 15:02, 15:03.
+    SetUp();
+    DecodeRun(14, 58, 2);
+    DecodeRun(15, 0, 3, 112000);
+    EXPECT_EQ(+state().confirmedCount, 0u);
+    DecodeRun(15, 3, 1, 130000);
+    EXPECT_EQ(+state().confirmedCount, 1u);
+}
+
+TEST_F(TelegramDecoder, ElapsedTimeBetweenMarks) {
+    struct Case { int32_t apart; int minutes; bool confirms; };
+    const Case cases[] = {
+        {5950, 1, true}, {5949, 1, false}, {12000, 1, true}, {12000, 2, true}, {11949, 2, false},
+        {100, 0, true},  // the same minute again passes the one-sided test
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        Decode(MinuteAt(14, 10), 100000);
+        Decode(MinuteAt(14, 11), 106000);
+        Decode(MinuteAt(14, 11 + c.minutes), 106000 + c.apart);
+        EXPECT_EQ(+state().confirmedCount, c.confirms ? 1u : 0u) << c.apart << "/" << c.minutes;
+    }
+}
+
+TEST_F(TelegramDecoder, WindowSetToTwoAfterAPauseConfirmsTheFirstFittingTelegram) {
+    DecodeRun(14, 10, 3);
+    state().telegramsStored = 2;  // as the dialog leaves it after a pause
+    Decode(MinuteAt(14, 40), 100000 + 6000 * 30);
+    EXPECT_EQ(+state().confirmedCount, 2u);
+}
+
+TEST_F(TelegramDecoder, ParityAndComparisonHelpers) {
+    for (char c : std::string(kSunday1405)) AppendBit(c == '1');
+    EXPECT_EQ(EvenParity(5, 4), 1);  // empty range
+    EXPECT_EQ(EvenParity(18, 18), 0);
+    EXPECT_EQ(EvenParity(18, 20), 1);
+
+    TDcfTelegram a{};
+    a.hour = 3;
+    TDcfTelegram b = a;
+    b.minute = 9;
+    b.markTime = 77;
+    b.valid = 1;
+    b.reserved = 5;
+    EXPECT_EQ(SameTelegram(a, b), 1);
+    b.leapAnnounce = 1;
+    EXPECT_EQ(SameTelegram(a, b), 0);
+}
+
+TEST_F(TelegramDecoder, ReservedStaysZero) {
+    DecodeRun(14, 0, 20);
+    EXPECT_EQ(+state().current.reserved, 0);
+    EXPECT_EQ(+state().history[0].reserved, 0);
+    EXPECT_EQ(+state().history[1].reserved, 0);
+}
+
+}  // namespace
