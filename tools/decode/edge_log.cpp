@@ -1,0 +1,44 @@
+#include "tools/decode/edge_log.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Splits off the next field, skipping blanks before it.
+std::string_view NextField(std::string_view& rest) {
+    std::size_t start = 0;
+    while (start < rest.size() && IsBlank(rest[start])) ++start;
+    std::size_t end = start;
+    while (end < rest.size() && !IsBlank(rest[end])) ++end;
+    const std::string_view field = rest.substr(start, end - start);
+    rest.remove_prefix(end);
+    return field;
+}
+
+EdgeLine Bad(const char* why) { return {EdgeLineKind::Bad, {}, why}; }
+
+}  // namespace
+
+EdgeLine ParseEdgeLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.front() == '#') return {EdgeLineKind::Ignored, {}, nullptr};
+
+    std::string_view rest = line;
+    const std::string_view level = NextField(rest);
+    if (level.empty()) return {EdgeLineKind::Ignored, {}, nullptr};  // only blanks
+    const std::string_view stamp = NextField(rest);
+    const std::string_view extra = NextField(rest);
+
+    if (level != "0" && level != "1") return Bad("level must be 0 or 1");
+    if (stamp.empty()) return Bad("missing time stamp");
+    if (!extra.empty()) return Bad("more than two fields");
+
+    uint64_t value = 0;
+    for (char c : stamp) {
+        if (c < '0' || c > '9') return Bad("time stamp must be a decimal number");
+        value = value * 10u + static_cast<uint64_t>(c - '0');
+        if (value > UINT32_MAX) return Bad("time stamp out of range 0..4294967295");
+    }
+    return {EdgeLineKind::Edge, {static_cast<uint8_t>(level[0] - '0'), static_cast<uint32_t>(value)},
+            nullptr};
+}
