@@ -1,0 +1,125 @@
+// The command-line tool chronvk-decode, as a function so tests can run it
+// on files of their own.
+#include "tools/decode/decode_main.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "tools/decode/decode_session.h"
+#include "tools/decode/edge_log.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--dump] [FILE]\n"
+    "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
+    "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
+    "  <n> bits <bit line>, <n> telegram/statistics/setting <line>, with --dump <n> record <hex>.\n"
+    "The system clock is never set.\n";
+
+constexpr std::size_t kFlushAt = 1 << 16;
+
+struct Streams {
+    std::FILE* out;
+    std::FILE* err;
+};
+
+void Flush(std::string& text, const Streams& io) {
+    std::fwrite(text.data(), 1, text.size(), io.out);
+    text.clear();
+}
+
+int Fail(const std::string& message, const Streams& io) {
+    std::fflush(io.out);
+    std::fprintf(io.err, "chronvk-decode: %s\n", message.c_str());
+    return 2;
+}
+
+// Reads the log line by line, feeding each edge to the session. A bad line
+// stops the replay: what earlier lines printed stands, nothing follows.
+int Replay(std::FILE* in, DecodeSession& session, const Streams& io) {
+    std::string out;
+    out.reserve(kFlushAt * 2);
+    uint64_t lineNumber = 0;
+    std::string failure;
+    auto handle = [&](std::string_view text) {
+        ++lineNumber;
+        const EdgeLine parsed = ParseEdgeLine(text);
+        if (parsed.kind == EdgeLineKind::Bad) {
+            failure = "line " + std::to_string(lineNumber) + ": " + parsed.why;
+            return false;
+        }
+        if (parsed.kind == EdgeLineKind::Edge) {
+            session.OnEdge(parsed.edge.level, parsed.edge.stamp, out);
+            if (out.size() >= kFlushAt) Flush(out, io);
+        }
+        return true;
+    };
+
+    std::string pending;  // a line split across two reads
+    char chunk[1 << 16];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+        std::string_view data(chunk, got);
+        for (std::size_t end; (end = data.find('\n')) != std::string_view::npos;) {
+            std::string_view text = data.substr(0, end);
+            if (!pending.empty()) {
+                pending.append(text);
+                text = pending;
+            }
+            if (!handle(text)) break;
+            pending.clear();
+            data.remove_prefix(end + 1);
+        }
+        if (!failure.empty()) break;
+        pending.append(data);
+    }
+    if (failure.empty() && std::ferror(in)) failure = std::string("read error: ") + std::strerror(errno);
+    if (failure.empty() && !pending.empty()) handle(pending);
+    Flush(out, io);
+    return failure.empty() ? 0 : Fail(failure, io);
+}
+
+}  // namespace
+
+int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* err) {
+    const Streams io{out, err};
+    DecodeOptions options;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, out);
+            return 0;
+        } else if (arg == "--polarity") {
+            if (i + 1 >= argc) return Fail("--polarity needs 0 or 1", io);
+            const std::string_view value = argv[++i];
+            if (value != "0" && value != "1") return Fail("--polarity must be 0 or 1", io);
+            options.polarity = value == "1" ? 1 : 0;
+        } else if (arg == "--reception-test") {
+            options.receptionTest = true;
+        } else if (arg == "--utc") {
+            options.utc = true;
+        } else if (arg == "--dump") {
+            options.dump = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Fail("unknown option " + std::string(arg) + " (see --help)", io);
+        } else if (path != nullptr) {
+            return Fail("only one input file may be given", io);
+        } else {
+            path = argv[i];
+        }
+    }
+
+    std::FILE* file = nullptr;
+    if (path != nullptr && std::string_view(path) != "-") {
+        file = std::fopen(path, "rb");
+        if (file == nullptr) return Fail(std::string(path) + ": " + std::strerror(errno), io);
+    }
+    DecodeSession session(options);
+    const int status = Replay(file != nullptr ? file : in, session, io);
+    if (file != nullptr) std::fclose(file);
+    return status;
+}
