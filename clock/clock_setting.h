@@ -1,0 +1,63 @@
+// Setting the system clock from a confirmed telegram, and reporting it: the
+// last-setting line, the log file and the file-server setter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "clock/message_box.h"
+#include "clock/millisecond_clock.h"
+#include "clock/program_launcher.h"
+#include "clock/string_table.h"
+#include "clock/system_clock.h"
+#include "clock/system_time.h"
+#include "reception/dcf_state.h"
+
+// The log lives in the current directory, like the program's other files.
+constexpr const char* kLogFileName = "CHRONVK.LOG";
+
+// Everything the clock setting reaches outside the record.
+struct ClockServices {
+    MillisecondClock& milliseconds;
+    SystemClock& systemClock;
+    MessageBoxes& messageBoxes;
+    ProgramLauncher& launcher;
+    StringTable& strings;
+    const char* logFileName = kLogFileName;
+};
+
+// Acts on the record's setRequest (and logRequest, serverRequest): sets the
+// clock in UTC, rebuilds the status texts and the last-setting line, writes the
+// log entry and starts the file-server setter. Runs on the window thread.
+void ApplyConfirmedTime(TDcfState& state, const ClockServices& services);
+
+// German legal time to UTC, one or two hours back as current.summerTime says.
+// The minute plays no part. The year has two digits and steps back from 00 to 99.
+void LocalToUtc(const TDcfState& state, int& year, int& day, int& hour, int& month);
+
+// Four-digit year of a two-digit one: 0..97 are 2000..2097, 98 and 99 are
+// 1998 and 1999. Anything else is no year at all and gives 0, which every
+// clock refuses.
+int FourDigitYear(int twoDigitYear);
+
+// Whole seconds since the minute mark, rounded: the clock reading in
+// hundredths (taken signed and truncated, as reception does) against
+// the mark's time in hundredths.
+int SecondsSinceMark(uint32_t nowMs, int32_t markTime);
+
+// The UTC time for the clock. `telegramYear` is the year as received: one
+// outside 0..99 is refused even when the step back from 1 January has brought
+// the working year into range.
+SystemTime BuildSystemTime(int telegramYear, int year, int month, int day, int hour, int minute,
+                           int second);
+
+// "CHRONVNW.EXE xnQWT58/bemp " and the seven numbers, two spaces apart.
+std::string SetterCommandLine(int logged, int32_t markTime, int day, int month, int year, int hour,
+                              int minute);
+
+// Appends one entry to the log: the setting line through `format` (whose one
+// "%s" takes the line), the statistics line, and an empty line unless the
+// file-server setter follows. False when the file cannot be opened.
+bool WriteLogEntry(const char* fileName, std::string_view format, std::string_view settingLine,
+                   std::string_view statistics, bool closeEntry);
