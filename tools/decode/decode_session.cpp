@@ -1,5 +1,6 @@
 #include "tools/decode/decode_session.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "reception/dcf_state.h"
@@ -35,6 +36,17 @@ void AppendRecord(std::string& out, uint64_t index, const TDcfState& state) {
     out += '\n';
 }
 
+// "<n> set 2026-12-06 13:05:00 UTC", or "refused" when the clock would not take it.
+void AppendClockSetting(std::string& out, uint64_t index, const SystemTime& utc, bool set) {
+    char text[64];
+    std::snprintf(text, sizeof text, " %s %04u-%02u-%02u %02u:%02u:%02u UTC\n",
+                  set ? "set" : "refused", unsigned{utc.wYear}, unsigned{utc.wMonth},
+                  unsigned{utc.wDay}, unsigned{utc.wHour}, unsigned{utc.wMinute},
+                  unsigned{utc.wSecond});
+    AppendNumber(out, index);
+    out += text;
+}
+
 }  // namespace
 
 DecodeSession::DecodeSession(const DecodeOptions& options) : options_(options) {
@@ -59,6 +71,12 @@ void DecodeSession::OnEdge(uint8_t level, uint32_t stamp, std::string& out) {
     const bool confirmed = timeConfirmed != 0;
     if (confirmed) {
         state.telegramsStored = 3;
+        edgeClock_.stamp = stamp;
+        const unsigned before = dryRunClock_.RequestCount();
+        ApplyConfirmedTime(state, clock_);
+        if (dryRunClock_.RequestCount() != before) {
+            AppendClockSetting(out, n, dryRunClock_.LastRequest(), dryRunClock_.LastResult() == 0);
+        }
     }
     timeConfirmed = 0;
 
