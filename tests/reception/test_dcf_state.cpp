@@ -35,13 +35,6 @@ TEST(DcfStateLayout, MultiByteFieldsAreLittleEndianAtTheirOffsets) {
     }
 }
 
-TEST(DcfStateLayout, ProgramStartsOnItsOwnZeroedBlock) {
-    EXPECT_EQ(dcfPtr, &ownDcfState);
-    TDcfState zero{};
-    EXPECT_EQ(std::memcmp(&zero, &ownDcfState, sizeof zero), 0);
-    EXPECT_EQ(timeConfirmed, 0);
-}
-
 TEST(ConfirmFlag, StoredValueIsNonZeroAndResolvesToOurOwnByte) {
     TDcfState s{};
     const uint32_t stored = StoreConfirmFlag(s);

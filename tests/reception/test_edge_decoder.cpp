@@ -75,15 +75,6 @@ TEST_F(EdgeDecoder, WholeMinutesReachTheTelegramDecoderWithTheMarkTime) {
     EXPECT_EQ(+state().syncAttempts, 1u);
 }
 
-TEST_F(EdgeDecoder, InvertedPolarityDecodesTheSameSignal) {
-    state().polarity = 1;
-    const int64_t start = Synchronise();
-    SendMinute(kSunday1405, start);
-    MinuteMark(start + 60000);
-    EXPECT_EQ(+state().checkFlags, 31);
-    EXPECT_EQ(+state().current.minute, 5);
-}
-
 TEST_F(EdgeDecoder, SixtyBitsLoseSynchronisationAndAMinuteMarkThereLosesTwice) {
     const int64_t start = Synchronise();
     // Marks a second apart with no gap: after the minute mark at i = 0 the
@@ -107,22 +98,6 @@ TEST_F(EdgeDecoder, NegativeSinceLastGetsADayAddedButPulseAndGapDoNot) {
     DecodeEdge(0, 500);  // sinceLast = 50 - 8639910 + one day = 140: accepted
     EXPECT_EQ(Bits(), "0");                 // pulse 10
     EXPECT_EQ(+state().syncAttempts, 1u);    // gap is negative: no minute mark
-}
-
-TEST_F(EdgeDecoder, BitBufferPrimitives) {
-    for (int i = 0; i < 40; ++i) AppendBit(static_cast<uint8_t>(i % 3 == 0));
-    EXPECT_EQ(+state().buffer.bitCount, 40);
-    for (int i = 0; i < 40; ++i) EXPECT_EQ(GetBit(i), i % 3 == 0 ? 1 : 0) << i;
-    EXPECT_EQ(+state().buffer.bits[1], 0x92u);  // bits 33, 36, 39
-    ClearBits();
-    EXPECT_EQ(+state().buffer.bitCount, 0);
-    EXPECT_EQ(+state().buffer.bits[0], 0u);
-    EXPECT_EQ(+state().buffer.bits[1], 0u);
-
-    // Appending overwrites whatever a stale position held.
-    state().buffer.bits[0] = 0xFFFFFFFFu;
-    AppendBit(0);
-    EXPECT_EQ(+state().buffer.bits[0], 0xFFFFFFFEu);
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ TEST_F(HostileRecord, OutOfRangeCountsNeverReachOutside) {
         BuildBitLine(state());
         EXPECT_EQ(bitLine.size(), count < 0 ? 0u : 60u);
     }
+    // Appending overwrites whatever a stale position held.
+    ClearBits();
+    state().buffer.bits[0] = 0xFFFFFFFFu;
+    AppendBit(0);
+    EXPECT_EQ(+state().buffer.bits[0], 0xFFFFFFFEu);
     EXPECT_EQ(TestBit(state().buffer, -1), 0);
     EXPECT_EQ(TestBit(state().buffer, 64), 0);
 

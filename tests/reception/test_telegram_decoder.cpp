@@ -79,12 +79,8 @@ TEST_F(TelegramDecoder, ThirdAgreeingTelegramConfirmsAndRaisesTheRequests) {
     DecodeRun(14, 13, 1, 118000);
     EXPECT_EQ(+state().confirmedCount, 2u);
     EXPECT_EQ(+state().history[1].minute, 13);
-}
-
-TEST_F(TelegramDecoder, OptionsOffRaiseOnlyTheSetRequest) {
-    DecodeRun(14, 10, 3);
-    EXPECT_EQ(+state().setRequest, 1);
-    EXPECT_EQ(+state().logRequest + state().serverRequest + state().endRequest, 0);
+    for (const TDcfTelegram& t : {state().current, state().history[0], state().history[1]})
+        EXPECT_EQ(+t.reserved, 0);
 }
 
 TEST_F(TelegramDecoder, ReceptionTestCountsButRaisesNothing) {
@@ -140,12 +136,7 @@ TEST_F(TelegramDecoder, WindowSetToTwoAfterAPauseConfirmsTheFirstFittingTelegram
     EXPECT_EQ(+state().confirmedCount, 2u);
 }
 
-TEST_F(TelegramDecoder, ParityAndComparisonHelpers) {
-    for (char c : std::string(kSunday1405)) AppendBit(c == '1');
-    EXPECT_EQ(EvenParity(5, 4), 1);  // empty range
-    EXPECT_EQ(EvenParity(18, 18), 0);
-    EXPECT_EQ(EvenParity(18, 20), 1);
-
+TEST_F(TelegramDecoder, SameTelegramIgnoresMinuteAndMarkTime) {
     TDcfTelegram a{};
     a.hour = 3;
     TDcfTelegram b = a;
@@ -156,13 +147,6 @@ TEST_F(TelegramDecoder, ParityAndComparisonHelpers) {
     EXPECT_EQ(SameTelegram(a, b), 1);
     b.leapAnnounce = 1;
     EXPECT_EQ(SameTelegram(a, b), 0);
-}
-
-TEST_F(TelegramDecoder, ReservedStaysZero) {
-    DecodeRun(14, 0, 20);
-    EXPECT_EQ(+state().current.reserved, 0);
-    EXPECT_EQ(+state().history[0].reserved, 0);
-    EXPECT_EQ(+state().history[1].reserved, 0);
 }
 
 }  // namespace
