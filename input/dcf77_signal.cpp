@@ -1,0 +1,231 @@
+#include "input/dcf77_signal.h"
+
+#include <bit>
+#include <climits>
+
+namespace dcf77 {
+
+int64_t DaysFromCivil(int year, int month, int day) {
+    // Counting years from March puts the leap day last, so a year's day number
+    // needs no leap-year test.
+    const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
+    const int64_t era = FloorDiv(y, 400);
+    const int64_t yearOfEra = y - era * 400;
+    const int64_t m = month;
+    const int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(int64_t days, int& year, int& month, int& day) {
+    const int64_t z = days + 719468;
+    const int64_t era = FloorDiv(z, 146097);
+    const int64_t dayOfEra = z - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t mp = (5 * dayOfYear + 2) / 153;
+    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(m);
+    year = static_cast<int>(yearOfEra + era * 400 + (m <= 2 ? 1 : 0));
+}
+
+int64_t UtcMs(int year, int month, int day, int hour, int minute, int second) {
+    return DaysFromCivil(year, month, day) * kDayMs + hour * kHourMs + minute * kMinuteMs +
+           second * kSecondMs;
+}
+
+namespace {
+
+int WeekdayOfDays(int64_t days) {
+    // 1970-01-01 was a Thursday.
+    return static_cast<int>(FloorMod(days + 3, 7)) + 1;
+}
+
+int64_t LastSundayOneUtc(int year, int month) {
+    const int64_t last = DaysFromCivil(year, month, 31);
+    const int64_t sunday = last - WeekdayOfDays(last) % 7;
+    return sunday * kDayMs + kHourMs;
+}
+
+int UtcYear(int64_t utcMs) {
+    int year = 0, month = 0, day = 0;
+    CivilFromDays(FloorDiv(utcMs, kDayMs), year, month, day);
+    return year;
+}
+
+// Writes `value` as BCD into `width` bits from `first`; returns the number of ones.
+int PutBcd(uint64_t& bits, int first, int width, int value) {
+    const uint64_t bcd = static_cast<uint64_t>((value / 10) << 4 | (value % 10));
+    const uint64_t field = bcd & ((uint64_t{1} << width) - 1);
+    bits |= field << first;
+    return std::popcount(field);
+}
+
+}  // namespace
+
+int64_t SummerTimeStartUtc(int year) { return LastSundayOneUtc(year, 3); }
+int64_t SummerTimeEndUtc(int year) { return LastSundayOneUtc(year, 10); }
+
+bool IsSummerTime(int64_t utcMs) {
+    const int year = UtcYear(utcMs);
+    return utcMs >= SummerTimeStartUtc(year) && utcMs < SummerTimeEndUtc(year);
+}
+
+LegalTime GermanLegalTime(int64_t utcMs) {
+    LegalTime t{};
+    t.summer = IsSummerTime(utcMs);
+    const int64_t local = utcMs + (t.summer ? 2 : 1) * kHourMs;
+    const int64_t days = FloorDiv(local, kDayMs);
+    const int64_t msOfDay = local - days * kDayMs;
+    CivilFromDays(days, t.year, t.month, t.day);
+    t.weekday = WeekdayOfDays(days);
+    t.hour = static_cast<int>(msOfDay / kHourMs);
+    t.minute = static_cast<int>(msOfDay / kMinuteMs % 60);
+    t.second = static_cast<int>(msOfDay / kSecondMs % 60);
+    return t;
+}
+
+uint64_t EncodeTelegram(const LegalTime& described, bool announceSwitch, bool callBit) {
+    uint64_t bits = 0;
+    auto set = [&bits](int bit, bool on) {
+        if (on) bits |= uint64_t{1} << bit;
+    };
+    set(15, callBit);
+    set(16, announceSwitch);
+    set(17, described.summer);
+    set(18, !described.summer);
+    set(20, true);  // start of the time information, always 1
+    set(28, PutBcd(bits, 21, 7, described.minute) % 2 != 0);
+    set(35, PutBcd(bits, 29, 6, described.hour) % 2 != 0);
+    int dateOnes = PutBcd(bits, 36, 6, described.day);
+    dateOnes += PutBcd(bits, 42, 3, described.weekday);
+    dateOnes += PutBcd(bits, 45, 5, described.month);
+    dateOnes += PutBcd(bits, 50, 8, described.year % 100);
+    set(58, dateOnes % 2 != 0);
+    return bits;
+}
+
+uint64_t EncodeMinute(int64_t utcMinuteStart) {
+    const int64_t sentDuring = FloorDiv(utcMinuteStart, kMinuteMs) * kMinuteMs;
+    const int year = UtcYear(sentDuring);
+    bool announce = false;
+    for (int64_t change : {SummerTimeStartUtc(year), SummerTimeEndUtc(year)}) {
+        if (sentDuring >= change - kHourMs && sentDuring < change) announce = true;
+    }
+    return EncodeTelegram(GermanLegalTime(sentDuring + kMinuteMs), announce);
+}
+
+uint8_t LineLevel(int64_t utcMs, uint8_t polarity) {
+    const int64_t minuteStart = FloorDiv(utcMs, kMinuteMs) * kMinuteMs;
+    const int64_t intoMinute = utcMs - minuteStart;
+    const int second = static_cast<int>(intoMinute / kSecondMs);
+    const int64_t intoSecond = intoMinute % kSecondMs;
+    const bool active = intoSecond < MarkLengthMs(EncodeMinute(minuteStart), second);
+    return active ? polarity : static_cast<uint8_t>(polarity == 0 ? 1 : 0);
+}
+
+EdgeStreamOptions OptionsForMinutes(int64_t utcMinuteStart, int minutes) {
+    EdgeStreamOptions options;
+    options.startUtcMs = utcMinuteStart - kLeadInMs;
+    options.durationMs = kLeadInMs + minutes * kMinuteMs + kTailMs;
+    return options;
+}
+
+namespace {
+
+// splitmix64: tiny, fast, and the same sequence on every platform (the standard
+// library's distributions are not).
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed) {}
+    uint64_t Next() {
+        uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return z ^ (z >> 31);
+    }
+    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+    // Uniform in [low, high].
+    int64_t Between(int64_t low, int64_t high) {
+        return low + static_cast<int64_t>(Next() % static_cast<uint64_t>(high - low + 1));
+    }
+
+private:
+    uint64_t state_;
+};
+
+// The active intervals of one second, in milliseconds into the second.
+struct SecondPlan {
+    int64_t markEnd = 0;  // the mark is [0, markEnd)
+    int64_t spikeBegin = 0;
+    int64_t spikeEnd = 0;
+    bool Active(int64_t ms) const { return ms < markEnd || (ms >= spikeBegin && ms < spikeEnd); }
+};
+
+}  // namespace
+
+void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* context) {
+    constexpr int64_t kTickMs = 25;
+    // Noise and jitter draw from separate streams, so switching jitter on does
+    // not move the glitches, drop-outs and flips of a given seed.
+    Random noise(options.seed);
+    Random jitter(options.seed ^ 0x5DEECE66Du);
+
+    const uint8_t activeLevel = options.polarity;
+    const uint8_t idleLevel = options.polarity == 0 ? 1 : 0;
+    const int64_t first = options.startUtcMs + options.phaseMs;
+    const int64_t end = options.startUtcMs + options.durationMs;
+
+    int64_t planSecond = INT64_MIN;
+    int64_t planMinute = INT64_MIN;
+    uint64_t bits = 0;
+    SecondPlan plan;
+    uint8_t lastLevel = options.initialLevel;
+    int64_t lastOffset = 0;
+
+    for (int64_t t = first; t < end; t += kTickMs) {
+        const int64_t second = FloorDiv(t, kSecondMs);
+        if (second != planSecond) {
+            planSecond = second;
+            const int64_t minute = FloorDiv(second, 60);
+            if (minute != planMinute) {
+                planMinute = minute;
+                bits = EncodeMinute(minute * kMinuteMs);
+            }
+            const int s = static_cast<int>(second - minute * 60);
+            // Always the same draws per second, whichever knobs are on.
+            const bool flip = noise.Unit() < options.flipRate;
+            const bool dropout = noise.Unit() < options.dropoutRate;
+            const bool glitch = noise.Unit() < options.glitchRate;
+            const int64_t spikeAt = noise.Between(300, 940);
+            const int64_t spikeWidth = noise.Between(10, 45);
+            plan = SecondPlan{};
+            plan.markEnd = MarkLengthMs(bits, s);
+            if (flip && plan.markEnd != 0) plan.markEnd = 300 - plan.markEnd;
+            if (dropout) plan.markEnd = 0;
+            if (glitch) {
+                plan.spikeBegin = spikeAt;
+                plan.spikeEnd = spikeAt + spikeWidth;
+            }
+        }
+        const uint8_t level = plan.Active(t - second * kSecondMs) ? activeLevel : idleLevel;
+        if (level == lastLevel) continue;
+        lastLevel = level;
+        int64_t offset = t - first;
+        if (options.jitterMs != 0) offset += jitter.Between(0, options.jitterMs);
+        if (offset < lastOffset) offset = lastOffset;  // a late stamp never overtakes the next edge
+        lastOffset = offset;
+        sink(context, SampledEdge{level, options.firstStampMs + static_cast<uint32_t>(offset)});
+    }
+}
+
+std::vector<SampledEdge> GenerateEdgeVector(const EdgeStreamOptions& options) {
+    std::vector<SampledEdge> edges;
+    // About two edges a second; one reservation covers the usual case.
+    if (options.durationMs > 0) edges.reserve(static_cast<size_t>(options.durationMs / 500 + 16));
+    GenerateEdges(options, [&edges](SampledEdge edge) { edges.push_back(edge); });
+    return edges;
+}
+
+}  // namespace dcf77

@@ -1,0 +1,122 @@
+// The DCF77 time signal as a receiver module would show it: German legal time
+// encoded into 59-bit minutes, the line level at any millisecond, and the edge
+// stream a 25 ms sampler would post. The simulated receiver and the tests use it.
+//
+// All instants are UTC milliseconds since 1970-01-01 00:00 (signed 64 bits).
+//
+// One rule shapes every name here: the telegram transmitted during a minute
+// describes the *next* minute, which becomes valid at the minute mark (the start
+// of second 0) that ends the transmission.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace dcf77 {
+
+constexpr int64_t kSecondMs = 1000;
+constexpr int64_t kMinuteMs = 60 * kSecondMs;
+constexpr int64_t kHourMs = 60 * kMinuteMs;
+constexpr int64_t kDayMs = 24 * kHourMs;
+
+// Floor division and modulo for instants before 1970 as well.
+constexpr int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+constexpr int64_t FloorMod(int64_t a, int64_t b) { return a - FloorDiv(a, b) * b; }
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back.
+int64_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
+// UTC milliseconds of a UTC calendar time.
+int64_t UtcMs(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// German legal time switches at 01:00 UTC on the last Sunday of March (to CEST)
+// and of October (back to CET).
+int64_t SummerTimeStartUtc(int year);
+int64_t SummerTimeEndUtc(int year);
+bool IsSummerTime(int64_t utcMs);
+
+// German legal time of a UTC instant.
+struct LegalTime {
+    int year;     // four digits
+    int month;    // 1..12
+    int day;      // 1..31
+    int weekday;  // 1 Monday .. 7 Sunday
+    int hour;
+    int minute;
+    int second;
+    bool summer;  // CEST (UTC+2) rather than CET (UTC+1)
+};
+LegalTime GermanLegalTime(int64_t utcMs);
+
+// The 59 bits sent during the minute that starts at utcMinuteStart (any instant
+// inside that minute works too); bit i is the bit of second i. They describe the
+// minute that starts at utcMinuteStart + 1 min. A1 (bit 16) is set in every
+// telegram sent during the hour before a switch of legal time.
+uint64_t EncodeMinute(int64_t utcMinuteStart);
+
+// The bits for a given legal time (the minute the telegram describes), status
+// bits given explicitly: useful for telegrams the calendar never produces.
+uint64_t EncodeTelegram(const LegalTime& described, bool announceSwitch, bool callBit = false);
+
+inline int TelegramBit(uint64_t bits, int second) { return static_cast<int>((bits >> second) & 1u); }
+
+// Length of the mark that starts second `second` (0..59) of a telegram: 100 ms
+// for a 0, 200 ms for a 1, none in second 59.
+inline int MarkLengthMs(uint64_t bits, int second) {
+    return second >= 59 ? 0 : (TelegramBit(bits, second) ? 200 : 100);
+}
+
+// The receiver's line level at UTC millisecond t. A mark is the active level,
+// and the active level equals `polarity`: with polarity 0 marks read as 0 and the
+// idle line as 1.
+uint8_t LineLevel(int64_t utcMs, uint8_t polarity);
+
+// One level change as the sampler posts it.
+struct SampledEdge {
+    uint8_t level;
+    uint32_t stampMs;  // the multimedia clock; wraps modulo 2^32
+};
+
+// What a periodic 25 ms sampler reading the line would post.
+struct EdgeStreamOptions {
+    int64_t startUtcMs = 0;    // the signal time at which sampling begins (before the phase)
+    int64_t durationMs = 0;    // samples are taken in [start + phase, start + duration)
+    uint8_t polarity = 0;
+    uint32_t phaseMs = 0;      // offset of the sample grid against the signal, 0..24
+    uint32_t firstStampMs = 10000;  // stamp of the first sample; later stamps wrap modulo 2^32
+    uint8_t initialLevel = 0;  // the sampler's remembered level before the first sample
+    // Noise, each a probability per second (0..1), decided independently per second:
+    double glitchRate = 0;     // a short active spike (10..45 ms) somewhere in the idle part
+    double dropoutRate = 0;    // the second's mark is missing
+    double flipRate = 0;       // the mark has the other bit's length
+    uint32_t jitterMs = 0;     // each edge's stamp is late by 0..jitterMs (kept in order)
+    uint64_t seed = 1;         // the same seed and options give the same stream
+};
+
+// Options for a log that lets a decoder lock on: sampling begins 5 s before the
+// minute mark at utcMinuteStart (so that mark synchronises the decoder) and ends
+// 1 s after the minute mark `minutes` minutes later, so the telegrams of all
+// `minutes` minutes are decoded.
+EdgeStreamOptions OptionsForMinutes(int64_t utcMinuteStart, int minutes);
+constexpr int64_t kLeadInMs = 5 * kSecondMs;
+constexpr int64_t kTailMs = 1 * kSecondMs;
+
+using EdgeSinkFn = void (*)(void* context, SampledEdge edge);
+
+// Calls sink once per edge, in order. Allocates nothing.
+void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* context);
+
+template <typename Sink>
+void GenerateEdges(const EdgeStreamOptions& options, Sink&& sink) {
+    GenerateEdges(
+        options,
+        [](void* context, SampledEdge edge) { (*static_cast<std::remove_reference_t<Sink>*>(context))(edge); },
+        const_cast<void*>(static_cast<const void*>(std::addressof(sink))));
+}
+
+std::vector<SampledEdge> GenerateEdgeVector(const EdgeStreamOptions& options);
+
+}  // namespace dcf77
