@@ -13,6 +13,17 @@ if(CHRONVK_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer needs a build of its own (it cannot be combined with
+# AddressSanitizer); it checks the sampler's window and timer threads.
+option(CHRONVK_TSAN "Build with ThreadSanitizer" OFF)
+if(CHRONVK_TSAN)
+  if(CHRONVK_SANITIZE)
+    message(FATAL_ERROR "CHRONVK_TSAN and CHRONVK_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(WIN32)
   # One self-contained executable: no libstdc++/libgcc/winpthread DLLs to ship.
   add_link_options(-static -static-libgcc -static-libstdc++)

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "input/port_sampler.h"
+#include "tools/decode/decode_live.h"
 #include "tools/decode/decode_session.h"
 #include "tools/decode/edge_log.h"
 
@@ -17,7 +19,12 @@ constexpr const char* kUsage =
     "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
     "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
     "  <n> bits <bit line>, <n> telegram/statistics/setting <line>, with --dump <n> record <hex>.\n"
-    "The system clock is never set.\n";
+    "A confirmed minute first prints <n> set YYYY-MM-DD HH:MM:SS UTC, the time the clock\n"
+    "would get (or <n> refused ... when the clock would refuse it); --utc reports the\n"
+    "setting line in UTC. The system clock is never set.\n"
+    "Live: --port CODE [--device DEV] [--record FILE] receives through the port sampler\n"
+    "(CODE 1-4 COM, 11-14 LPT, 20 game port; DEV e.g. SIM or /dev/ttyUSB0 overrides the\n"
+    "mapped device; FILE gets every edge appended as an edge log) until Ctrl-C.\n";
 
 constexpr std::size_t kFlushAt = 1 << 16;
 
@@ -88,6 +95,8 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
     const Streams io{out, err};
     DecodeOptions options;
     const char* path = nullptr;
+    LiveOptions live;
+    bool livePort = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -104,6 +113,21 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
             options.utc = true;
         } else if (arg == "--dump") {
             options.dump = true;
+        } else if (arg == "--port" || arg == "--device" || arg == "--record") {
+            if (i + 1 >= argc) return Fail(std::string(arg) + " needs a value", io);
+            const char* value = argv[++i];
+            if (arg == "--device") {
+                live.device = value;
+            } else if (arg == "--record") {
+                live.recordPath = value;
+            } else {
+                const std::string_view code = value;
+                livePort = !code.empty() && code.size() <= 2 &&
+                           code.find_first_not_of("0123456789") == std::string_view::npos;
+                live.portCode = livePort ? std::stoi(std::string(code)) : 0;
+                if (!livePort || !IsPortButtonCode(live.portCode))
+                    return Fail("--port must be 1-4, 11-14 or 20", io);
+            }
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + std::string(arg) + " (see --help)", io);
         } else if (path != nullptr) {
@@ -111,6 +135,13 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
         } else {
             path = argv[i];
         }
+    }
+
+    if (!livePort && (live.device || live.recordPath)) return Fail("--device and --record need --port", io);
+    if (livePort) {
+        if (path != nullptr) return Fail("--port reads no log file", io);
+        DecodeSession session(options);
+        return DecodeLive(live, session, out, err);
     }
 
     std::FILE* file = nullptr;
