@@ -1,0 +1,144 @@
+// chronvk-decode run in-process on logs of our own: its output is a contract
+// that outside checks diff, so exact lines matter.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "input/dcf77_signal.h"
+#include "reception/dcf_state.h"
+#include "reception/edge_decoder.h"
+#include "tools/decode/decode_main.h"
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(std::FILE* f) {
+    std::string text;
+    std::rewind(f);
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+// Each run starts from the program-start state, as a fresh process would.
+ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
+    ownDcfState = TDcfState{};
+    dcfPtr = &ownDcfState;
+    timeConfirmed = 0;
+    ResetEdgeDecoderForTest();
+
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
+    args.insert(args.begin(), "chronvk-decode");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    const int status = DecodeMain(static_cast<int>(argv.size()), argv.data(), in, out, err);
+    std::fclose(in);
+    return {status, ReadAll(out), ReadAll(err)};
+}
+
+std::string Log(int64_t startUtc, int minutes, uint8_t polarity = 0) {
+    dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(startUtc, minutes);
+    options.polarity = polarity;
+    options.initialLevel = polarity;  // the line starts idle
+    std::string log;
+    dcf77::GenerateEdges(options, [&](dcf77::SampledEdge e) {
+        log += std::to_string(e.level) + " " + std::to_string(e.stampMs) + "\n";
+    });
+    return log;
+}
+
+std::vector<std::string> LinesWith(const std::string& text, const std::string& label) {
+    std::vector<std::string> found;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        const std::string line = text.substr(start, end - start);
+        if (line.find(" " + label + " ") != std::string::npos) found.push_back(line);
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return found;
+}
+
+TEST(DecodeTool, BadLineStopsTheReplayAfterEarlierOutput) {
+    const std::string log = "# recorded\n0 10000\n\n1 10100\n0 11000\n0 2 3\n1 11200\n";
+    const ToolRun run = RunTool({}, log);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "chronvk-decode: line 6: more than two fields\n");
+    // Edge 1 appends a bit and at once loses synchronisation (an empty bit
+    // line, still with its space); edge 3 appends a bit.
+    EXPECT_EQ(run.out,
+              "1 bits \n"
+              "1 telegram synchronisiere...                                   komplett: 0/3\n"
+              "1 statistics Syn.vers.       1 / Telegr.       0 / Form.fehl.       0 / bestaet.       0\n"
+              "1 setting \n"
+              "3 bits 0\n");
+}
+
+TEST(DecodeTool, BadArgumentsAreRefused) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--polarity", "2"}, {"--polarity"}, {"--frobnicate"},
+          {"/nonexistent/edge.log"}, {"a.log", "b.log"}}) {
+        const ToolRun run = RunTool(args, "");
+        EXPECT_EQ(run.status, 2) << args[0];
+        EXPECT_EQ(run.err.rfind("chronvk-decode: ", 0), 0u) << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(RunTool({"--help"}, "").status, 0);
+    EXPECT_EQ(RunTool({}, "").out, "");
+}
+
+TEST(DecodeTool, ConfirmationRedrawsAtTheEdgeAfterIt) {
+    const ToolRun run = RunTool({}, Log(dcf77::UtcMs(2026, 12, 6, 13, 0), 4));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> telegrams = LinesWith(run.out, "telegram");
+    std::vector<std::string> progress;
+    for (const std::string& line : telegrams) progress.push_back(line.substr(line.size() - 3));
+    // 14:01 and 14:02 fill the window, 14:03 confirms (3/3) and the next edge
+    // shows the window resumed (2/3); 14:04 confirms again.
+    const std::vector<std::string> expected = {"0/3", "0/3", "1/3", "2/3", "3/3", "2/3", "3/3", "2/3"};
+    EXPECT_EQ(progress, expected);
+    const std::string& confirmedAt = telegrams[4];
+    const std::string& redrawnAt = telegrams[5];
+    EXPECT_EQ(std::stoul(redrawnAt), std::stoul(confirmedAt) + 1);
+    EXPECT_NE(confirmedAt.find("14:03  So 06.12.26    Check: ++++++"), std::string::npos) << confirmedAt;
+}
+
+TEST(DecodeTool, ReceptionTestConfirmsWithoutActing) {
+    const ToolRun run = RunTool({"--reception-test"}, Log(dcf77::UtcMs(2026, 12, 6, 13, 0), 4));
+    const std::vector<std::string> telegrams = LinesWith(run.out, "telegram");
+    ASSERT_EQ(telegrams.size(), 6u);
+    EXPECT_EQ(telegrams.back().substr(telegrams.back().size() - 3), "3/3");
+    EXPECT_NE(LinesWith(run.out, "statistics").back().find("bestaet.       2"), std::string::npos);
+}
+
+TEST(DecodeTool, PolarityAndDump) {
+    const ToolRun run = RunTool({"--polarity", "1", "--dump"}, Log(dcf77::UtcMs(2026, 7, 1, 22, 58), 3, 1));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> records = LinesWith(run.out, "record");
+    ASSERT_FALSE(records.empty());
+    const std::string& last = records.back();
+    const std::string hex = last.substr(last.find("record ") + 7);
+    ASSERT_EQ(hex.size(), 234u);
+    EXPECT_EQ(hex.substr(0, 2), "01");  // polarity
+    if (sizeof(void*) > 4) {
+        EXPECT_EQ(hex.substr(24, 8), "01000000") << "confirmFlagPtr: our handle";
+    }
+    EXPECT_NE(hex.substr(24, 8), "00000000");
+    const std::vector<std::string> telegrams = LinesWith(run.out, "telegram");
+    EXPECT_NE(telegrams.back().find("SZ+ SS-  01:01  Do 02.07.26"), std::string::npos)
+        << telegrams.back();
+}
+
+}  // namespace
