@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Install the Debian packages that building and testing chronvk needs.
+# Safe to run again and again: when everything is there it only looks
+# (dpkg-query) and touches nothing. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+  # native build and tests
+  make cmake ninja-build g++ pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # cross builds (the -posix flavour has std::thread) and their test runner
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine64 wine32:i386
+  # terminal front-end, network tests in namespaces, screenshots of dialogs
+  libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  status="$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)"
+  [[ "$status" == installed ]] || missing+=("$pkg")
+done
+
+need_i386=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  need_i386=1
+fi
+
+if [[ ${#missing[@]} -eq 0 && $need_i386 -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=(env DEBIAN_FRONTEND=noninteractive)
+elif command -v sudo >/dev/null; then
+  as_root=(sudo env DEBIAN_FRONTEND=noninteractive)
+else
+  echo "bootstrap: missing ${missing[*]}; run this script as root (sudo is not installed)" >&2
+  exit 1
+fi
+
+echo "bootstrap: installing ${missing[*]}"
+if [[ $need_i386 -eq 1 ]]; then
+  # wine32 is an i386 package; the 32-bit build's tests cannot run without it.
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
+# tshark would otherwise ask whether ordinary users may capture packets.
+echo "wireshark-common wireshark-common/install-setuid boolean false" |
+  "${as_root[@]}" debconf-set-selections
+
+apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
+"${as_root[@]}" apt-get "${apt_opts[@]}" update
+"${as_root[@]}" apt-get "${apt_opts[@]}" install "${missing[@]}"
