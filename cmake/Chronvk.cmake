@@ -25,8 +25,7 @@ if(CHRONVK_TSAN)
 endif()
 
 if(WIN32)
-  # One self-contained executable: no libstdc++/libgcc/winpthread DLLs to ship.
-  add_link_options(-static -static-libgcc -static-libstdc++)
+  # The toolchain files link the runtime statically.
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 endif()
 
