@@ -1,12 +1,12 @@
 // A scripted port layer: it answers as a test tells it, records every call,
-// and notices calls that a real device would punish (a call on a handle that
-// is not open, or of the wrong kind for it). Its timer fires only when the test
-// says so, optionally once from inside StartTimer, the worst case of a window
+// and fails the test on a call a real device would punish (on a handle that is
+// not open, or of the wrong kind for it). Its timer fires only when the test
+// says so, optionally once from inside StartTimer: the worst case of a window
 // thread preempted right after starting the timer.
 #pragma once
 
-#include <map>
-#include <set>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -15,88 +15,52 @@
 
 class FakePortPrimitives final : public PortPrimitives {
 public:
-    struct Call {
-        std::string what;  // "open", "close", "dtr", "status", "write", "lasterror", "joyopen", ...
-        DeviceHandle device;
-        int value;
-    };
-    struct Post {
-        NotifyWindow window;
-        uint8_t level;
-        uint32_t stamp;
-    };
+    struct Post { NotifyWindow window; uint8_t level; uint32_t stamp; };
 
     // Script.
-    std::set<std::string> missingDevices;   // OpenDevice fails for these names
-    bool joystickPresent = true;
-    bool joystickReadFails = false;
-    uint32_t joystickButtons = 0;
+    bool openFails = false, timerStarts = true, tickInsideStart = false, postSucceeds = true;
     ModemRead modemResult = ModemRead::Ok;
-    uint32_t modemStatus = 0;
-    bool writeSucceeds = true;
-    uint32_t lastErrorValue = 0;
-    bool timerStarts = true;
-    bool tickInsideStart = false;
-    bool postSucceeds = true;
+    uint32_t modemStatus = 0, lastErrorValue = 0, joystickButtons = 0;
+    bool writeSucceeds = true, joystickReadFails = false;
 
-    // Record.
-    std::vector<Call> calls;
+    // Record: "open", "dtr1", "status", "write1", "lasterror", "joyread", "timer", "cancel", ...
+    std::vector<std::string> calls;
     std::vector<Post> posts;
-    std::vector<std::string> violations;
-    uint32_t runningTimer = 0;
 
-    DeviceHandle OpenDevice(const std::string& name, PortKind kind) override {
-        calls.push_back({"open:" + name, kInvalidDevice, static_cast<int>(kind)});
-        if (missingDevices.count(name) || name.empty()) return kInvalidDevice;
-        const DeviceHandle h = nextHandle_++;
-        open_[h] = kind;
-        return h;
-    }
-    void CloseDevice(DeviceHandle device) override {
-        Use(device, "close", 0, PortKind::None);
-        open_.erase(device);
-    }
-    void SetDtr(DeviceHandle device, bool on) override { Use(device, "dtr", on ? 1 : 0, PortKind::Serial); }
-    ModemRead ReadModemStatus(DeviceHandle device, uint32_t& status) override {
-        Use(device, "status", 0, PortKind::Serial);
+    DeviceHandle OpenDevice(const std::string&, PortKind kind) override { return Open("open", kind); }
+    void CloseDevice(DeviceHandle d) override { Use(d, "close", PortKind::None); }
+    void SetDtr(DeviceHandle d, bool on) override { Use(d, on ? "dtr1" : "dtr0", PortKind::Serial); }
+    ModemRead ReadModemStatus(DeviceHandle d, uint32_t& status) override {
+        Use(d, "status", PortKind::Serial);
         status = modemStatus;
         return modemResult;
     }
-    bool WriteByte(DeviceHandle device, uint8_t value) override {
-        Use(device, "write", value, PortKind::Parallel);
+    bool WriteByte(DeviceHandle d, uint8_t value) override {
+        Use(d, "write" + std::to_string(value), PortKind::Parallel);
         return writeSucceeds;
     }
     uint32_t LastError() override {
-        calls.push_back({"lasterror", kInvalidDevice, 0});
+        calls.push_back("lasterror");
         return lastErrorValue;
     }
-    DeviceHandle OpenJoystick(const std::string& name) override {
-        calls.push_back({"joyopen:" + name, kInvalidDevice, 0});
-        if (!joystickPresent) return kInvalidDevice;
-        const DeviceHandle h = nextHandle_++;
-        open_[h] = PortKind::Game;
-        return h;
-    }
-    bool ReadJoystickButtons(DeviceHandle joystick, uint32_t& buttons) override {
-        Use(joystick, "joyread", 0, PortKind::Game);
+    DeviceHandle OpenJoystick(const std::string&) override { return Open("joyopen", PortKind::Game); }
+    bool ReadJoystickButtons(DeviceHandle d, uint32_t& buttons) override {
+        Use(d, "joyread", PortKind::Game);
         buttons = joystickButtons;
         return !joystickReadFails;
     }
-    void CloseJoystick(DeviceHandle joystick) override {
-        Use(joystick, "joyclose", 0, PortKind::Game);
-        open_.erase(joystick);
-    }
+    void CloseJoystick(DeviceHandle d) override { Use(d, "joyclose", PortKind::Game); }
     uint32_t StartTimer(NotifyWindow) override {
-        calls.push_back({"timer", kInvalidDevice, 0});
+        calls.push_back("timer");
         if (!timerStarts) return 0;
-        runningTimer = ++timerIds_;
+        timer_ = ++timerIds_;
         if (tickInsideStart) SamplerTick();
-        return runningTimer;
+        return timer_;
     }
     void CancelTimer(uint32_t timer) override {
-        calls.push_back({"cancel", kInvalidDevice, static_cast<int>(timer)});
-        if (timer != runningTimer) violations.push_back("cancel of a timer that is not running");
-        runningTimer = 0;
+        calls.push_back("cancel");
+        EXPECT_EQ(timer, timer_) << "cancel of a timer that is not running";
+        timer_ = 0;
     }
     bool PostEdge(NotifyWindow window, uint8_t level, uint32_t stamp) override {
         posts.push_back({window, level, stamp});
@@ -105,35 +69,49 @@ public:
 
     // The timer's tick, if a timer runs.
     void Tick() {
-        if (runningTimer != 0) SamplerTick();
+        if (timer_ != 0) SamplerTick();
     }
-
-    size_t OpenCount() const { return open_.size(); }
-    std::vector<Call> CallsNamed(const std::string& what) const {
-        std::vector<Call> found;
-        for (const Call& c : calls)
-            if (c.what == what) found.push_back(c);
-        return found;
-    }
-    std::vector<int> Writes() const {
-        std::vector<int> values;
-        for (const Call& c : calls)
-            if (c.what == "write") values.push_back(c.value);
-        return values;
-    }
+    bool DeviceOpen() const { return device_ != kInvalidDevice; }
 
 private:
-    void Use(DeviceHandle device, const char* what, int value, PortKind needed) {
-        calls.push_back({what, device, value});
-        const auto it = open_.find(device);
-        if (it == open_.end()) {
-            violations.push_back(std::string(what) + " on a handle that is not open");
-        } else if (needed != PortKind::None && it->second != needed) {
-            violations.push_back(std::string(what) + " on a device of another kind");
-        }
+    // The sampler has one device open at most; each gets a handle of its own.
+    DeviceHandle Open(const char* what, PortKind kind) {
+        calls.push_back(what);
+        EXPECT_FALSE(DeviceOpen()) << "a second device opened";
+        if (openFails) return kInvalidDevice;
+        kind_ = kind;
+        return device_ = ++lastHandle_;
+    }
+    void Use(DeviceHandle d, const std::string& what, PortKind needed) {
+        calls.push_back(what);
+        const char* fault = d != device_ || d == kInvalidDevice               ? " on a handle that is not open"
+                            : needed != PortKind::None && needed != kind_ ? " on a device of another kind"
+                                                                          : nullptr;
+        if (fault) ADD_FAILURE() << what << fault;
+        if (what == "close" || what == "joyclose") device_ = kInvalidDevice;
     }
 
-    std::map<DeviceHandle, PortKind> open_;
-    DeviceHandle nextHandle_ = 100;
-    uint32_t timerIds_ = 0;
+    DeviceHandle device_ = kInvalidDevice, lastHandle_ = 100;
+    PortKind kind_ = PortKind::None;
+    uint32_t timerIds_ = 0, timer_ = 0;
+};
+
+// Points the sampler at a test's doubles for one scope, with the level and the
+// active port forgotten; leaves it closed and on its defaults, even after a
+// failed assertion.
+class SamplerSeams {
+public:
+    SamplerSeams(PortPrimitives* primitives, MillisecondClock* clock, const ProfileReader* profile = nullptr) {
+        SetPortPrimitives(primitives);
+        SetSamplerClock(clock);
+        SetPortProfile(profile);
+        lastLevel = 0;
+        activePort = 0;
+    }
+    ~SamplerSeams() {
+        ClosePort();
+        SetPortPrimitives(nullptr);
+        SetSamplerClock(nullptr);
+        SetPortProfile(nullptr);
+    }
 };

@@ -3,22 +3,18 @@
 
 #include <map>
 #include <string>
-#include <utility>
 
+#include "input/port_devices.h"
 #include "input/profile_reader.h"
 
 class MemoryProfile final : public ProfileReader {
 public:
-    void Set(const std::string& section, const std::string& key, const std::string& value) {
-        entries_[{section, key}] = value;
-    }
+    // Keys of the port section only, the one section the input tests read.
+    std::map<std::string, std::string> ports;
     bool ReadString(const char* section, const char* key, std::string& value) const override {
-        const auto it = entries_.find({section, key});
-        if (it == entries_.end()) return false;
+        const auto it = ports.find(key);
+        if (std::string(section) != kPortsSection || it == ports.end()) return false;
         value = it->second;
         return true;
     }
-
-private:
-    std::map<std::pair<std::string, std::string>, std::string> entries_;
 };
