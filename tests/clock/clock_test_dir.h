@@ -1,7 +1,5 @@
-// A fresh directory per test for log files, removed afterwards.
+// A fresh directory for log files and programs, removed afterwards.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,31 +7,20 @@
 #include <sstream>
 #include <string>
 
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-        std::string name = std::string("chronvk-") + info->test_suite_name() + "-" + info->name() +
-                           "-" + std::to_string(tick);
-        for (char& c : name) {
-            if (c == '/') c = '_';
-        }
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::create_directories(path_);
-    }
+inline int scratchDirectories = 0;
+
+struct ScratchDirectory {
+    ScratchDirectory() { std::filesystem::create_directories(path); }
     ~ScratchDirectory() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(path, ignored);
     }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+    std::string File(const char* name) const { return (path / name).string(); }
 
-    const std::filesystem::path& path() const { return path_; }
-    std::string File(const char* name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("chronvk-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+         "-" + std::to_string(++scratchDirectories));
 };
 
 // The whole file, or "" when it does not exist.

@@ -1,8 +1,8 @@
 // A stand-in for the program on one host of the end-to-end network test: it
 // registers the names through the real Linux NetBIOS layer, then, like the
-// running program, broadcasts the record once a second. Commands on stdin:
-// "release" deletes the names (and it keeps ticking), "quit" or end of input
-// deletes them and exits. Every step is announced on stdout for the script.
+// running program, broadcasts the record once a second. A line on stdin
+// deletes the names (it keeps ticking); the end of input deletes them and
+// exits. Every step is announced on stdout for the script.
 //
 //   chronvk_net_driver PORTCODE
 #include <poll.h>
@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "network/network.h"
@@ -32,28 +31,20 @@ int main(int argc, char** argv) {
 
     using Clock = std::chrono::steady_clock;
     auto nextTick = Clock::now() + std::chrono::seconds(1);
-    std::string input;
-    std::vector<pollfd> fds;
     for (uint32_t tick = 1;;) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
-        fds.assign(1, pollfd{STDIN_FILENO, POLLIN, 0});
+        std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}};
         SystemNbtTransport().AppendPollFds(fds);
         poll(fds.data(), fds.size(), wait.count() > 0 ? static_cast<int>(wait.count()) : 0);
         for (std::size_t i = 1; i < fds.size(); ++i) {
             if (fds[i].revents != 0) SystemNbtTransport().Dispatch(fds[i]);
         }
         if (fds[0].revents != 0) {
-            char chunk[256];
-            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got <= 0) input += "quit\n";
-            else input.append(chunk, static_cast<std::size_t>(got));
-            for (std::size_t end; (end = input.find('\n')) != std::string::npos;) {
-                const std::string command = input.substr(0, end);
-                input.erase(0, end + 1);
-                DeleteNetworkNames();
-                if (command == "quit") return 0;
-                std::printf("released\n");
-            }
+            char line[256];
+            const ssize_t got = read(STDIN_FILENO, line, sizeof line);
+            DeleteNetworkNames();
+            if (got <= 0) return 0;
+            std::printf("released\n");
         }
         if (Clock::now() >= nextTick) {
             nextTick += std::chrono::seconds(1);

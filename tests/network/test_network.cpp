@@ -2,231 +2,120 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
+#include <vector>
 
 #include "network/network.h"
 #include "tests/support/scripted_netbios.h"
 
 namespace {
 
-std::string Padded(const char* name) {
-    std::string text(name);
-    text.resize(16, ' ');
-    return text;
-}
-
-std::string AsText(const std::array<uint8_t, 16>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class NetworkTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        netBlock = nb::NCB{};
-        groupNameNumber = 0;
-        masterNameNumber = 0;
-        std::memset(datagramBuffer, 0, sizeof datagramBuffer);
-        ownDcfState = TDcfState{};
-        dcfPtr = &ownDcfState;
-        UseNetbiosDriver(&driver);
-    }
+    void SetUp() override { Use(driver); }
     void TearDown() override { UseNetbiosDriver(nullptr); }
 
-    // Registers both names and forgets the calls that took.
-    void BecomeSender() {
+    // The program-start globals, with `netbios` as the driver.
+    static void Use(ScriptedNetbios& netbios) {
+        netBlock = nb::NCB{};
+        groupNameNumber = masterNameNumber = 0;
+        ownDcfState = TDcfState{};
+        dcfPtr = &ownDcfState;
+        UseNetbiosDriver(&netbios);
+    }
+    // The dialog's life, its phases marked "/" in the trace: set-up, the
+    // broadcast of a changed record, clean-up.
+    static void RunDialog(ScriptedNetbios& netbios) {
         RegisterNetworkNames();
-        ASSERT_NE(masterNameNumber, 0);
-        driver.calls.clear();
+        netbios.Trace("/");
+        dcfPtr->bitsChanged = 1;
+        BroadcastState();
+        netbios.Trace("/");
+        DeleteNetworkNames();
     }
 
     ScriptedNetbios driver;
 };
 
-TEST_F(NetworkTest, SwitchedOffByCommandLineMakesNoCallAtAll) {
-    groupNameNumber = -1;  // what a second argument "N" leaves behind
-    RegisterNetworkNames();
-    EXPECT_EQ(groupNameNumber, 0);
-    EXPECT_EQ(masterNameNumber, 0);
-    dcfPtr->bitsChanged = 1;
-    BroadcastState();
-    DeleteNetworkNames();
-    EXPECT_TRUE(driver.calls.empty());
-}
-
-struct AdapterCase {
-    int presentAdapter;
-    std::vector<uint8_t> probedLanas;
-    bool registered;
-};
-
-class AdapterProbe : public NetworkTest, public ::testing::WithParamInterface<AdapterCase> {};
-
-TEST_P(AdapterProbe, EveryLaterCommandGoesToTheAdapterFound) {
-    const AdapterCase& c = GetParam();
-    driver.presentAdapter = c.presentAdapter;
-    RegisterNetworkNames();
-    dcfPtr->statusChanged = 1;
-    BroadcastState();
-    DeleteNetworkNames();
-
-    const auto probes = driver.CallsOf(nb::kCmdProbe);
-    ASSERT_EQ(probes.size(), c.probedLanas.size());
-    for (std::size_t i = 0; i < probes.size(); ++i) EXPECT_EQ(probes[i].lana, c.probedLanas[i]);
-    EXPECT_EQ(probes.size() + (c.registered ? 6u : 0u), driver.calls.size());
-    for (const auto& call : driver.calls) {
-        if (call.command == nb::kCmdProbe) continue;
-        EXPECT_EQ(call.lana, c.presentAdapter) << "command " << int(call.command);
+// Every command after the probe goes to the adapter it found; names are
+// space-padded; a refused name stops what depends on it.
+TEST_F(NetworkTest, CallsOfADialogsLife) {
+    constexpr uint8_t kOk = nb::kGoodReturn, kInUse = nb::kNameInUse;
+    const struct { int adapter; uint8_t group, unique; const char* trace; } cases[] = {
+        {0, kOk, kOk, "probe0 reset0 group0:CHRONVK add0:CHRONVKMASTER / send0:CHRONVK / "
+                      "delete0:CHRONVK delete0:CHRONVKMASTER"},
+        {1, kOk, kOk, "probe0 probe1 reset1 group1:CHRONVK add1:CHRONVKMASTER / send1:CHRONVK / "
+                      "delete1:CHRONVK delete1:CHRONVKMASTER"},
+        {-1, kOk, kOk, "probe0 probe1 / /"},
+        {0, kInUse, kOk, "probe0 reset0 group0:CHRONVK / /"},  // nothing sent or deleted
+        // The group is kept until clean-up; nothing is sent.
+        {0, kOk, kInUse, "probe0 reset0 group0:CHRONVK add0:CHRONVKMASTER / / delete0:CHRONVK"},
+    };
+    for (const auto& c : cases) {
+        ScriptedNetbios netbios(c.adapter, c.group, c.unique);
+        Use(netbios);
+        RunDialog(netbios);
+        EXPECT_EQ(netbios.trace, c.trace);
     }
-    if (c.registered) {
-        const uint8_t expected[] = {nb::kCmdReset, nb::kCmdAddGroupName, nb::kCmdAddName,
-                                    nb::kCmdDatagramSend | nb::kAsynch, nb::kCmdDeleteName,
-                                    nb::kCmdDeleteName};
-        for (std::size_t i = 0; i < std::size(expected); ++i) {
-            EXPECT_EQ(driver.calls[probes.size() + i].command, expected[i]) << i;
-        }
-    } else {
-        EXPECT_EQ(groupNameNumber, 0);
-        EXPECT_EQ(masterNameNumber, 0);
-    }
+    // What "0 N" or "1 N" on the command line leaves: no call at all, not even the probe.
+    Use(driver);
+    groupNameNumber = -1;
+    RunDialog(driver);
+    EXPECT_EQ(driver.trace, "/ /");
 }
 
-INSTANTIATE_TEST_SUITE_P(Adapters, AdapterProbe,
-                         ::testing::Values(AdapterCase{0, {0}, true}, AdapterCase{1, {0, 1}, true},
-                                           AdapterCase{-1, {0, 1}, false}));
-
-TEST_F(NetworkTest, NamesAreSpacePaddedToSixteenBytes) {
+// The whole record goes out of datagramBuffer through netBlock, from the
+// unique name; a completed send frees the block for the next broadcast.
+TEST_F(NetworkTest, EveryBroadcastCarriesThe117ByteRecord) {
     RegisterNetworkNames();
-    EXPECT_EQ(AsText(driver.CallsOf(nb::kCmdAddGroupName).at(0).name), "CHRONVK         ");
-    EXPECT_EQ(AsText(driver.CallsOf(nb::kCmdAddName).at(0).name), "CHRONVKMASTER   ");
-    uint8_t cut[16];
-    PadNetbiosName("ABCDEFGHIJKLMNOPQRSTUVWXYZ", cut);
-    EXPECT_EQ(std::string(cut, cut + 16), "ABCDEFGHIJKLMNOP");
-}
-
-TEST_F(NetworkTest, RefusedGroupNameLeavesTheMachineSilent) {
-    driver.groupResult = nb::kNameInUse;
-    RegisterNetworkNames();
-    EXPECT_EQ(groupNameNumber, 0);
-    EXPECT_EQ(masterNameNumber, 0);
-    EXPECT_TRUE(driver.CallsOf(nb::kCmdAddName).empty());
-    dcfPtr->bitsChanged = 1;
-    BroadcastState();
-    DeleteNetworkNames();
-    EXPECT_TRUE(driver.CallsOf(nb::kCmdDatagramSend | nb::kAsynch).empty());
-    EXPECT_TRUE(driver.CallsOf(nb::kCmdDeleteName).empty());
-}
-
-TEST_F(NetworkTest, RefusedUniqueNameKeepsTheGroupUntilCleanUpAndSendsNothing) {
-    driver.uniqueResult = nb::kNameInUse;
-    RegisterNetworkNames();
-    EXPECT_NE(groupNameNumber, 0);
-    EXPECT_EQ(masterNameNumber, 0);
-    dcfPtr->bitsChanged = 1;
-    BroadcastState();
-    EXPECT_TRUE(driver.CallsOf(nb::kCmdDatagramSend | nb::kAsynch).empty());
-    DeleteNetworkNames();
-    const auto deleted = driver.CallsOf(nb::kCmdDeleteName);
-    ASSERT_EQ(deleted.size(), 1u);
-    EXPECT_EQ(AsText(deleted[0].name), Padded("CHRONVK"));
-}
-
-TEST_F(NetworkTest, BroadcastSendsTheWholeRecordFromTheUniqueNameToTheGroup) {
-    BecomeSender();
-    dcfPtr->bitsChanged = 1;
-    dcfPtr->statusChanged = 1;
-    dcfPtr->confirmFlagPtr = 0x12345678;
     dcfPtr->portCode = 0x0102;
     dcfPtr->cycleMinutes = -2;
-    dcfPtr->telegramCount = 77;
-    BroadcastState();
-
-    const auto sends = driver.CallsOf(nb::kCmdDatagramSend | nb::kAsynch);
-    ASSERT_EQ(sends.size(), 1u);
-    const auto& payload = sends[0].payload;
-    ASSERT_EQ(payload.size(), 117u);
-    EXPECT_EQ(std::memcmp(payload.data(), dcfPtr, 117), 0);
-    EXPECT_EQ(payload[113], 0x02);
-    EXPECT_EQ(payload[114], 0x01);
-    EXPECT_EQ(payload[115], 0xFE);
-    EXPECT_EQ(payload[116], 0xFF);
-    EXPECT_EQ(payload[10], 1);
-    EXPECT_EQ(payload[11], 1);
-    EXPECT_EQ(sends[0].block, &netBlock);
+    for (uint32_t n = 1; n <= 2; ++n) {
+        dcfPtr->telegramCount = n;
+        BroadcastState();
+        ASSERT_EQ(driver.payloads.size(), n);
+        const std::vector<uint8_t>& payload = driver.payloads.back();
+        ASSERT_EQ(payload.size(), 117u);
+        EXPECT_EQ(std::memcmp(payload.data(), dcfPtr, 117), 0);
+        // portCode at 113, cycleMinutes at 115, little-endian.
+        EXPECT_EQ(std::vector(payload.begin() + 113, payload.end()), (std::vector<uint8_t>{2, 1, 254, 255}));
+    }
+    EXPECT_EQ(driver.blocks.back(), &netBlock);
     EXPECT_EQ(netBlock.ncb_buffer, datagramBuffer);
-    EXPECT_EQ(sends[0].number, masterNameNumber);
-    EXPECT_EQ(AsText(sends[0].callname), Padded("CHRONVK"));
+    EXPECT_EQ(netBlock.ncb_num, masterNameNumber);
 }
 
-TEST_F(NetworkTest, BroadcastWhileASendIsPendingIsDroppedAndLeavesTheBufferAlone) {
-    BecomeSender();
-    driver.sendCompletion = ScriptedNetbios::SendCompletion::Never;
-    dcfPtr->telegramCount = 1;
+// NetBIOS cannot cancel a send: while one is pending, netBlock and
+// datagramBuffer stay as the driver has them, through broadcasts and clean-up.
+TEST_F(NetworkTest, SendPendingForeverKeepsBlockAndBuffer) {
+    driver.presentAdapter = 1;
+    driver.sendMs = ScriptedNetbios::kNever;
+    RegisterNetworkNames();
     BroadcastState();
+    const nb::NCB blockInFlight = netBlock;
     uint8_t inFlight[117];
     std::memcpy(inFlight, datagramBuffer, sizeof inFlight);
-    const nb::NCB blockInFlight = netBlock;
 
     dcfPtr->telegramCount = 2;
     BroadcastState();
-    EXPECT_EQ(driver.calls.size(), 1u);
-    EXPECT_EQ(std::memcmp(datagramBuffer, inFlight, sizeof inFlight), 0);
-    EXPECT_EQ(std::memcmp(&netBlock, &blockInFlight, sizeof netBlock), 0);
-
     uint8_t other[117] = {};
     EXPECT_EQ(NetSendDatagram(kGroupName, masterNameNumber, other, sizeof other), kSendSkipped);
-    EXPECT_EQ(driver.calls.size(), 1u);
-}
-
-TEST_F(NetworkTest, CompletedSendFreesTheBlockForTheNextBroadcast) {
-    BecomeSender();
-    for (uint32_t n = 1; n <= 3; ++n) {
-        dcfPtr->telegramCount = n;
-        BroadcastState();
-    }
-    const auto sends = driver.CallsOf(nb::kCmdDatagramSend | nb::kAsynch);
-    ASSERT_EQ(sends.size(), 3u);
-    EXPECT_EQ(sends[2].payload[28], 3);
-}
-
-TEST_F(NetworkTest, CleanUpDeletesThroughItsOwnBlockWhileASendNeverCompletes) {
-    BecomeSender();
-    driver.presentAdapter = 1;  // the lana is carried over, whatever it is
-    netBlock.ncb_lana_num = 1;
-    driver.sendCompletion = ScriptedNetbios::SendCompletion::Never;
-    BroadcastState();
-    const nb::NCB blockInFlight = netBlock;
-    uint8_t inFlight[117];
-    std::memcpy(inFlight, datagramBuffer, sizeof inFlight);
-
     DeleteNetworkNames();
 
-    const auto deleted = driver.CallsOf(nb::kCmdDeleteName);
-    ASSERT_EQ(deleted.size(), 2u);
-    EXPECT_EQ(AsText(deleted[0].name), Padded("CHRONVK"));
-    EXPECT_EQ(AsText(deleted[1].name), Padded("CHRONVKMASTER"));
-    for (const auto& call : deleted) {
-        EXPECT_NE(call.block, &netBlock);
-        EXPECT_EQ(call.lana, 1);
-    }
+    EXPECT_EQ(driver.trace, "probe0 probe1 reset1 group1:CHRONVK add1:CHRONVKMASTER send1:CHRONVK "
+                            "delete1:CHRONVK delete1:CHRONVKMASTER");
+    EXPECT_TRUE(driver.blocks.end()[-1] != &netBlock && driver.blocks.end()[-2] != &netBlock);
+    EXPECT_LE(driver.nowMs, 1000u) << "clean-up must not wait long for a stuck send";
     EXPECT_EQ(std::memcmp(&netBlock, &blockInFlight, sizeof netBlock), 0);
     EXPECT_EQ(std::memcmp(datagramBuffer, inFlight, sizeof inFlight), 0);
-    EXPECT_LE(driver.nowMs, 1000u) << "clean-up must not wait long for a stuck send";
-    EXPECT_EQ(masterNameNumber, 0);
-    EXPECT_EQ(groupNameNumber, 0);
 }
 
 TEST_F(NetworkTest, CleanUpWaitsBrieflyForASendThatCompletes) {
-    BecomeSender();
-    driver.sendCompletion = ScriptedNetbios::SendCompletion::AfterDelay;
-    driver.sendDelayMs = 300;
+    driver.sendMs = 300;
+    RegisterNetworkNames();
     BroadcastState();
     ASSERT_EQ(nb::CompletionOf(netBlock), nb::kPending);
-
     DeleteNetworkNames();
-
-    const auto deleted = driver.CallsOf(nb::kCmdDeleteName);
-    ASSERT_EQ(deleted.size(), 2u);
-    for (const auto& call : deleted) EXPECT_EQ(call.block, &netBlock);
+    EXPECT_TRUE(driver.blocks.end()[-1] == &netBlock && driver.blocks.end()[-2] == &netBlock);
     EXPECT_GE(driver.nowMs, 300u);
     EXPECT_LT(driver.nowMs, 400u);
 }

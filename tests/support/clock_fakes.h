@@ -12,38 +12,25 @@
 // A system clock that answers with a chosen code and remembers every request.
 class ScriptedSystemClock final : public SystemClock {
 public:
-    explicit ScriptedSystemClock(int result = 0) : result_(result) {}
     int SetSystemClock(const SystemTime& utc) override {
         requests.push_back(utc);
-        return result_;
+        return result;
     }
-    void Answer(int result) { result_ = result; }
-
+    int result = 0;
     std::vector<SystemTime> requests;
-
-private:
-    int result_;
 };
 
-struct ShownBox {
-    std::string text;
-    std::string caption;
-    unsigned style;
-};
-
-// Records each box; `whileOpen` runs as if the box's message loop were
-// dispatching, and `depth` tells how many boxes are open at once.
+// Records each box as "caption|text|style"; `whileOpen` runs as if the box's
+// message loop were dispatching, and `maxDepth` tells how many were open at once.
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
     void Show(const char* text, const char* caption, unsigned style) override {
-        shown.push_back({text, caption, style});
-        ++depth_;
-        if (depth_ > maxDepth) maxDepth = depth_;
+        shown.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
+        if (++depth_ > maxDepth) maxDepth = depth_;
         if (whileOpen) whileOpen();
         --depth_;
     }
-
-    std::vector<ShownBox> shown;
+    std::vector<std::string> shown;
     int maxDepth = 0;
     std::function<void()> whileOpen;
 

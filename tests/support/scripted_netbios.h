@@ -1,102 +1,86 @@
-// A NetBIOS driver that answers from a script and records every call, with a
-// clock that only Pause moves, so that a send can complete "later" without a
-// real wait.
+// A NetBIOS driver that answers from a script and writes each call to `trace`
+// as command, adapter and name ("group1:CHRONVK"; a send shows its call name),
+// with a clock that only Pause moves, so that a send can complete "later"
+// without a real wait.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "network/netbios_driver.h"
 
 class ScriptedNetbios final : public NetbiosDriver {
 public:
-    struct Call {
-        nb::NCB* block = nullptr;
-        uint8_t command = 0;
-        uint8_t lana = 0;
-        std::array<uint8_t, nb::kNameSize> name{};
-        std::array<uint8_t, nb::kNameSize> callname{};
-        uint8_t number = 0;
-        std::vector<uint8_t> payload;
-    };
-    enum class SendCompletion { Immediately, Never, AfterDelay };
+    static constexpr uint32_t kNever = UINT32_MAX;
 
-    // The adapter whose probe answers "illegal command"; -1: none.
-    int presentAdapter = 0;
-    uint8_t groupResult = nb::kGoodReturn;
-    uint8_t uniqueResult = nb::kGoodReturn;
-    SendCompletion sendCompletion = SendCompletion::Immediately;
-    uint32_t sendDelayMs = 0;
-
-    std::vector<Call> calls;
-    uint32_t nowMs = 0;
+    explicit ScriptedNetbios(int adapter = 0, uint8_t group = nb::kGoodReturn,
+                             uint8_t unique = nb::kGoodReturn)
+        : presentAdapter(adapter), groupResult(group), uniqueResult(unique) {}
 
     uint8_t Netbios(nb::NCB* block) override {
-        Call call;
-        call.block = block;
-        call.command = block->ncb_command;
-        call.lana = block->ncb_lana_num;
-        std::memcpy(call.name.data(), block->ncb_name, nb::kNameSize);
-        std::memcpy(call.callname.data(), block->ncb_callname, nb::kNameSize);
-        call.number = block->ncb_num;
-        if (block->ncb_buffer != nullptr) {
-            call.payload.assign(block->ncb_buffer, block->ncb_buffer + block->ncb_length);
+        blocks.push_back(block);
+        const std::string lana = std::to_string(block->ncb_lana_num);
+        switch (block->ncb_command) {
+        case nb::kCmdProbe:
+            Trace("probe" + lana);
+            return Finish(*block, block->ncb_lana_num == presentAdapter ? nb::kIllegalCommand
+                                                                        : nb::kInvalidAdapter);
+        case nb::kCmdReset:
+            Trace("reset" + lana);
+            return Finish(*block, nb::kGoodReturn);
+        case nb::kCmdAddGroupName:
+        case nb::kCmdAddName: {
+            const bool group = block->ncb_command == nb::kCmdAddGroupName;
+            Trace((group ? "group" : "add") + lana + ":" + Name(block->ncb_name));
+            const uint8_t result = group ? groupResult : uniqueResult;
+            block->ncb_num = result == nb::kGoodReturn ? nextNumber_++ : 0;
+            return Finish(*block, result);
         }
-        calls.push_back(call);
-        return Answer(*block);
+        case nb::kCmdDeleteName:
+            Trace("delete" + lana + ":" + Name(block->ncb_name));
+            return Finish(*block, nb::kGoodReturn);
+        case nb::kCmdDatagramSend | nb::kAsynch:
+            Trace("send" + lana + ":" + Name(block->ncb_callname));
+            payloads.emplace_back(block->ncb_buffer, block->ncb_buffer + block->ncb_length);
+            if (sendMs == 0) return Finish(*block, nb::kGoodReturn);
+            block->ncb_retcode = block->ncb_cmd_cplt = nb::kPending;
+            inFlight_ = block;
+            sentAtMs_ = nowMs;
+            return nb::kGoodReturn;
+        default:
+            Trace("?");
+            return Finish(*block, nb::kIllegalCommand);
+        }
     }
 
     void Pause(uint32_t ms) override {
         nowMs += ms;
-        if (inFlight_ != nullptr && sendCompletion == SendCompletion::AfterDelay &&
-            nowMs - sentAtMs_ >= sendDelayMs) {
+        if (inFlight_ != nullptr && sendMs != kNever && nowMs - sentAtMs_ >= sendMs) {
             Finish(*inFlight_, nb::kGoodReturn);
             inFlight_ = nullptr;
         }
     }
 
-    std::vector<Call> CallsOf(uint8_t command) const {
-        std::vector<Call> found;
-        for (const Call& call : calls) {
-            if (call.command == command) found.push_back(call);
-        }
-        return found;
-    }
+    void Trace(const std::string& call) { trace += (trace.empty() ? "" : " ") + call; }
+
+    int presentAdapter;  // the adapter whose probe answers "illegal command"; -1: none
+    uint8_t groupResult, uniqueResult;
+    uint32_t sendMs = 0;  // how long a send stays pending
+
+    std::string trace;
+    std::vector<nb::NCB*> blocks;                // the block of each call
+    std::vector<std::vector<uint8_t>> payloads;  // of each send
+    uint32_t nowMs = 0;
 
 private:
     static uint8_t Finish(nb::NCB& block, uint8_t code) {
-        block.ncb_retcode = code;
-        block.ncb_cmd_cplt = code;
-        return code;
+        return block.ncb_retcode = block.ncb_cmd_cplt = code;
     }
-
-    uint8_t Answer(nb::NCB& block) {
-        switch (block.ncb_command) {
-        case nb::kCmdProbe:
-            return Finish(block, block.ncb_lana_num == presentAdapter ? nb::kIllegalCommand
-                                                                      : nb::kInvalidAdapter);
-        case nb::kCmdReset:
-            return Finish(block, nb::kGoodReturn);
-        case nb::kCmdAddGroupName:
-            block.ncb_num = groupResult == nb::kGoodReturn ? nextNumber_++ : 0;
-            return Finish(block, groupResult);
-        case nb::kCmdAddName:
-            block.ncb_num = uniqueResult == nb::kGoodReturn ? nextNumber_++ : 0;
-            return Finish(block, uniqueResult);
-        case nb::kCmdDeleteName:
-            return Finish(block, nb::kGoodReturn);
-        case nb::kCmdDatagramSend | nb::kAsynch:
-            if (sendCompletion == SendCompletion::Immediately) return Finish(block, nb::kGoodReturn);
-            block.ncb_retcode = nb::kPending;
-            block.ncb_cmd_cplt = nb::kPending;
-            inFlight_ = &block;
-            sentAtMs_ = nowMs;
-            return nb::kGoodReturn;
-        default:
-            return Finish(block, nb::kIllegalCommand);
-        }
+    // The name without its space padding: any other filler would show.
+    static std::string Name(const uint8_t (&bytes)[nb::kNameSize]) {
+        std::string name(bytes, bytes + nb::kNameSize);
+        return name.erase(name.find_last_not_of(' ') + 1);
     }
 
     uint8_t nextNumber_ = 2;
