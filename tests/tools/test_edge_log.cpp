@@ -14,6 +14,8 @@ TEST(EdgeLog, LineKinds) {
         {"0 5\r", EdgeLineKind::Edge, 0, 5},
         {"", EdgeLineKind::Ignored, 0, 0},
         {" \t ", EdgeLineKind::Ignored, 0, 0},
+        {"\f \v\r", EdgeLineKind::Ignored, 0, 0},
+        {"0\v5", EdgeLineKind::Bad, 0, 0},
         {"# 0 10000", EdgeLineKind::Ignored, 0, 0},
         {"#", EdgeLineKind::Ignored, 0, 0},
         {" # indented comment", EdgeLineKind::Bad, 0, 0},

@@ -22,10 +22,12 @@ EdgeLine Bad(const char* why) { return {EdgeLineKind::Bad, {}, why}; }
 EdgeLine ParseEdgeLine(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!line.empty() && line.front() == '#') return {EdgeLineKind::Ignored, {}, nullptr};
+    if (line.find_first_not_of(" \t\r\v\f") == std::string_view::npos) {
+        return {EdgeLineKind::Ignored, {}, nullptr};
+    }
 
     std::string_view rest = line;
     const std::string_view level = NextField(rest);
-    if (level.empty()) return {EdgeLineKind::Ignored, {}, nullptr};  // only blanks
     const std::string_view stamp = NextField(rest);
     const std::string_view extra = NextField(rest);
 

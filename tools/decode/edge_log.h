@@ -17,7 +17,7 @@ struct EdgeLine {
     const char* why;  // for a bad line
 };
 
-// One line without its line feed. Blank lines and lines starting with '#' are
+// One line without its line feed. Lines of only white space and lines starting with '#' are
 // ignored; anything but two fields (level 0 or 1, stamp 0..4294967295)
 // separated by spaces or tabs is bad. A trailing carriage return is allowed so
 // that logs written on Windows replay as they are.
