@@ -9,11 +9,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "clock/program_launcher.h"
 
 extern char** environ;
 
+namespace {
+
+// The words of a Windows-style command line; runs of spaces separate them.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> words;
     std::size_t i = 0;
@@ -26,6 +30,7 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     return words;
 }
 
+// The Linux name of a Windows program: "CHRONVNW.EXE" is "chronvnw".
 std::string LinuxProgramName(std::string_view windowsName) {
     std::string name;
     for (char c : windowsName) {
@@ -36,6 +41,7 @@ std::string LinuxProgramName(std::string_view windowsName) {
     return name;
 }
 
+// The directory of the running executable, or "" when it cannot be told.
 std::string OwnExecutableDirectory() {
     char path[4096];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -44,8 +50,6 @@ std::string OwnExecutableDirectory() {
     const std::size_t slash = executable.rfind('/');
     return slash == std::string::npos ? std::string{} : executable.substr(0, slash);
 }
-
-namespace {
 
 bool IsExecutableFile(const std::string& path) {
     struct stat info{};

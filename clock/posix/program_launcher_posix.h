@@ -7,16 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
-
-// The words of a Windows-style command line; runs of spaces separate them.
-std::vector<std::string> SplitCommandLine(std::string_view commandLine);
-
-// The Linux name of a Windows program: "CHRONVNW.EXE" is "chronvnw".
-std::string LinuxProgramName(std::string_view windowsName);
-
-// The directory of the running executable, or "" when it cannot be told.
-std::string OwnExecutableDirectory();
 
 // First `program` in `ownDirectory`, then in each directory of `searchPath`
 // (colon-separated, an empty entry meaning the current directory); "" if it
