@@ -48,14 +48,9 @@ LiveResult ReceiveLive(int32_t portCode, EdgeHandler& handler) {
         ClosePort();  // a device may be open without its timer
         return LiveResult::OpenFailed;
     }
-    LiveResult result = LiveResult::Interrupted;
-    while (stopRequested == 0) {
-        // A bounded wait, so a signal that reached the sampling thread is seen too.
-        if (loop.Dispatch(250, handler) < 0 && stopRequested == 0) {
-            // Interrupted by some other signal: keep going.
-            continue;
-        }
-    }
+    // A bounded wait, so a signal that reached the sampling thread is seen too;
+    // a wait cut short by any other signal simply goes round again.
+    while (stopRequested == 0) loop.Dispatch(250, handler);
     ClosePort();
-    return result;
+    return LiveResult::Interrupted;
 }
