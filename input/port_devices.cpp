@@ -1,9 +1,21 @@
 #include "input/port_devices.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "input/port_sampler.h"
 #include "input/profile_reader.h"
+
+namespace {
+// Whether `text` starts with the upper-case `prefix`, letters compared without case.
+bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    }
+    return true;
+}
+}  // namespace
 
 const char* PortKey(int32_t portCode) {
     if (portCode == kGamePortCode) return "GAME";
@@ -26,11 +38,7 @@ std::string DeviceForPort(int32_t portCode, const ProfileReader* profile) {
 }
 
 bool IsSimulatedDevice(const std::string& device) {
-    if (device.size() != 3) return false;
-    for (size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(device[i])) != kSimulatedDevice[i]) return false;
-    }
-    return true;
+    return device.size() == 3 && StartsWithNoCase(device, kSimulatedDevice);
 }
 
 bool AnyPortSimulated(const ProfileReader* profile) {
@@ -43,10 +51,7 @@ bool AnyPortSimulated(const ProfileReader* profile) {
 std::string WindowsDeviceName(const std::string& name) {
     // "COM10" and above open only through the device namespace; COM1..COM9 and
     // LPTn keep the names the port buttons show.
-    if (name.size() < 5) return name;
-    for (size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return name;
-    }
+    if (name.size() < 5 || !StartsWithNoCase(name, "COM")) return name;
     for (size_t i = 3; i < name.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(name[i]))) return name;
     }
