@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "clock/message_box.h"
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 #include "clock/program_launcher.h"
 #include "clock/string_table.h"
 #include "clock/system_clock.h"

@@ -3,7 +3,7 @@
 #include <cassert>
 #include <thread>
 
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 #include "input/port_devices.h"
 #include "input/sim_receiver.h"
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 #include "input/dcf77_signal.h"
 #include "input/port_devices.h"
 

@@ -1,7 +1,7 @@
 // A millisecond clock that stands still until a test moves it.
 #pragma once
 
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 
 class FakeMillisecondClock final : public MillisecondClock {
 public:

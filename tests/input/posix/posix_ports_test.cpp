@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 #include "input/port_sampler.h"
 #include "input/posix/edge_event_loop.h"
 #include "input/sim_receiver.h"

@@ -1,4 +1,4 @@
-#include "clock/millisecond_clock.h"
+#include "timebase/millisecond_clock.h"
 
 #include <time.h>
 
