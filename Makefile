@@ -1,8 +1,8 @@
 # Task runner. Entry points:
-#   make run    install what is missing, build, decode a few minutes of simulated signal
-#   make test   install what is missing, build linux, win32, win64 (and the TSan race
+#   make run    install what the native build needs, build, decode a few minutes of simulated signal
+#   make test   install everything the tests need, build linux, win32, win64 (and the TSan race
 #               test), run every suite
-#   make bench  install what is missing, build the benchmarks (Release), run them
+#   make bench  install the native toolchain and Google Benchmark, build the benchmarks (Release), run them
 # The real build is CMake (CMakePresets.json); this file only strings the steps together.
 
 SHELL := /bin/bash
@@ -14,18 +14,21 @@ TEST_PRESETS := linux win32 win64 tsan
 RUN_MINUTES := 4
 
 run:
-	@scripts/bootstrap.sh
-	cmake --preset linux
-	cmake --build --preset linux --target chronvk-signal chronvk-decode
-	build/linux/tools/chronvk-signal --minutes $(RUN_MINUTES) | build/linux/tools/chronvk-decode
+	@scripts/bootstrap.sh run
+	cmake --preset run
+	cmake --build --preset run --target chronvk-signal chronvk-decode
+	build/run/tools/chronvk-signal --minutes $(RUN_MINUTES) | build/run/tools/chronvk-decode
 
 # Every preset is tried even after one fails, so the summary shows them all.
+# A suite that cannot run on this machine (an i686 one where the kernel runs no
+# 32-bit code) is counted as skipped, with the reason its runner gave.
 test:
-	@scripts/bootstrap.sh
+	@scripts/bootstrap.sh test
 	summary=()
 	failed=0
 	passed_cases=0
 	failed_cases=0
+	skipped=0
 	for preset in $(TEST_PRESETS); do
 	  echo "=== $$preset"
 	  log="build/$$preset-ctest.log"
@@ -45,23 +48,34 @@ test:
 	    result="FAILED"; failed=1
 	  fi
 	  suites="$$(grep -E 'tests passed|No tests were found' "$$log" | tail -n 1 || true)"
-	  cases="$$(find "build/$$preset" -path '*/gtest-results/*.xml' -exec grep -ho '<testsuites tests="[0-9]*"' {} + |
-	           grep -o '[0-9]*' | awk '{ n += $$1 } END { print n + 0 }' || true)"
-	  bad="$$(find "build/$$preset" -path '*/gtest-results/*.xml' -exec grep -ho '<testsuites tests="[0-9]*" failures="[0-9]*"' {} + |
-	         sed 's/.*failures="//; s/"//' | awk '{ n += $$1 } END { print n + 0 }' || true)"
-	  passed_cases=$$((passed_cases + cases - bad))
+	  reports="$$(find "build/$$preset" -path '*/gtest-results/*.xml')"
+	  # total ELEMENT ATTRIBUTE: the attribute summed over every report's ELEMENT tags.
+	  total() { [[ -z "$$reports" ]] && { echo 0; return; }
+	            grep -ho "<$$1 [^>]*>" $$reports | grep -o " $$2=\"[0-9]*\"" | grep -o '[0-9]*' |
+	            awk '{ n += $$1 } END { print n + 0 }'; }
+	  cases="$$(total testsuites tests)"
+	  bad="$$(total testsuites failures)"
+	  skipped_cases="$$(total testsuite skipped)"
+	  skipped_suites="$$(grep -c '(Skipped)' "$$log" || true)"
+	  passed_cases=$$((passed_cases + cases - bad - skipped_cases))
 	  failed_cases=$$((failed_cases + bad))
-	  summary+=("$$preset: $$result, $$cases test cases; ctest: $$suites")
+	  skipped=$$((skipped + skipped_suites + skipped_cases))
+	  line="$$preset: $$result, $$cases test cases; ctest: $$suites"
+	  if [[ $$skipped_suites -gt 0 ]]; then
+	    why="$$(grep -h -m 1 '^skipped: ' "build/$$preset/Testing/Temporary/LastTest.log" 2>/dev/null | sed 's/^skipped: //' || true)"
+	    line+="; $$skipped_suites suites skipped ($${why:-see $$log})"
+	  fi
+	  summary+=("$$line")
 	done
 	echo
 	echo "=== summary"
 	printf '  %s\n' "$${summary[@]}"
 	[[ $$failed -eq 0 ]] || failed_cases=$$((failed_cases > 0 ? failed_cases : 1))
-	echo "summary: $$passed_cases passed, $$failed_cases failed"
+	echo "summary: $$passed_cases passed, $$failed_cases failed, $$skipped skipped"
 	exit $$failed
 
 bench:
-	@scripts/bootstrap.sh
+	@scripts/bootstrap.sh bench
 	cmake --preset bench
 	cmake --build --preset bench
 	found=0

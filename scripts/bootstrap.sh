@@ -1,19 +1,39 @@
 #!/usr/bin/env bash
-# Install the Debian packages that building and testing chronvk needs.
+# Install the Debian packages that one purpose needs:
+#   bootstrap.sh run     the native toolchain: build and run the programs
+#   bootstrap.sh bench   that and Google Benchmark
+#   bootstrap.sh test    everything: also GoogleTest, the mingw-w64 cross compilers,
+#                        Wine (32-bit too), and what the network and screenshot tests use
 # Safe to run again and again: when everything is there it only looks
 # (dpkg-query) and touches nothing. Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(
-  # native build and tests
-  make cmake ninja-build g++ pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  # cross builds (the -posix flavour has std::thread) and their test runner
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 wine32:i386
-  # terminal front-end, network tests in namespaces, screenshots of dialogs
-  libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
-)
+purpose="${1:-test}"
+
+native=(make cmake ninja-build g++ pkg-config)
+case "$purpose" in
+  run)
+    packages=("${native[@]}")
+    ;;
+  bench)
+    packages=("${native[@]}" libbenchmark-dev)
+    ;;
+  test)
+    packages=(
+      "${native[@]}"
+      googletest libgtest-dev libgmock-dev
+      # cross builds (the -posix flavour has std::thread) and their test runner
+      g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+      wine wine64 wine32:i386
+      # terminal front-end, network tests in namespaces, screenshots of dialogs
+      libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
+    )
+    ;;
+  *)
+    echo "usage: bootstrap.sh run|bench|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for pkg in "${packages[@]}"; do
@@ -22,7 +42,7 @@ for pkg in "${packages[@]}"; do
 done
 
 need_i386=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [[ "$purpose" == test ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   need_i386=1
 fi
 
@@ -44,9 +64,11 @@ if [[ $need_i386 -eq 1 ]]; then
   # wine32 is an i386 package; the 32-bit build's tests cannot run without it.
   "${as_root[@]}" dpkg --add-architecture i386
 fi
-# tshark would otherwise ask whether ordinary users may capture packets.
-echo "wireshark-common wireshark-common/install-setuid boolean false" |
-  "${as_root[@]}" debconf-set-selections
+if [[ "$purpose" == test ]]; then
+  # tshark would otherwise ask whether ordinary users may capture packets.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" |
+    "${as_root[@]}" debconf-set-selections
+fi
 
 apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
 "${as_root[@]}" apt-get "${apt_opts[@]}" update
