@@ -10,6 +10,12 @@ if(CMAKE_CROSSCOMPILING)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 
+  # The win32 thread model lacks what GoogleTest's Notification is built on.
+  # Our customisation header (see there) must come before GoogleTest's own,
+  # both for GoogleTest's sources and for the suites: a directory include
+  # path comes before any that a linked target brings.
+  include_directories(BEFORE ${CMAKE_CURRENT_LIST_DIR}/gtest-win32)
+
   # Our warning set (-Wconversion, -Wold-style-cast, ... with -Werror) is for
   # our code, not for GoogleTest's own sources: build it with the directory's
   # compile options emptied, then put them back. Its headers reach our tests

@@ -1,10 +1,16 @@
 # Shared by the mingw-w64 toolchain files, which set CHRONVK_MINGW_TRIPLE and
-# CMAKE_SYSTEM_PROCESSOR first. Debian's "-posix" compilers: their libstdc++ has
-# std::thread and std::mutex, which the win32-threads flavour lacks.
+# CMAKE_SYSTEM_PROCESSOR first.
+#
+# Debian's "-win32" compilers (win32 thread model), not the "-posix" ones: a
+# static link with the posix flavour drags in winpthreads (libstdc++'s guarded
+# statics, the unwinder and emutls all call it), and winpthreads imports
+# GetTickCount64, which Windows XP's kernel32 lacks, so the XP loader refuses
+# the program. The price: gcc 12's win32 flavour has no std::thread, std::mutex
+# or std::condition_variable, and std::this_thread::yield() does nothing.
 set(CMAKE_SYSTEM_NAME Windows)
 
-set(CMAKE_C_COMPILER   ${CHRONVK_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${CHRONVK_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_C_COMPILER   ${CHRONVK_MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${CHRONVK_MINGW_TRIPLE}-g++-win32)
 set(CMAKE_RC_COMPILER  ${CHRONVK_MINGW_TRIPLE}-windres)
 
 # Headers and libraries come from the mingw sysroot only; build tools from the host.
