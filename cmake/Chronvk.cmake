@@ -35,3 +35,24 @@ function(chronvk_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
+
+# chronvk_check_xp(TARGET): every shipped Windows program opts in. After each
+# link its import table and PE header are read, and the build fails (the .exe
+# removed) when Windows XP could not load it: an import not listed in
+# cmake/xp-imports.txt, or a header asking for a newer Windows. Elsewhere a no-op.
+function(chronvk_check_xp target)
+  if(NOT WIN32)
+    return()
+  endif()
+  if(NOT CMAKE_OBJDUMP)
+    message(FATAL_ERROR "chronvk_check_xp: no objdump for ${CMAKE_CXX_COMPILER}")
+  endif()
+  set(allowed ${PROJECT_SOURCE_DIR}/cmake/xp-imports.txt)
+  set(script ${PROJECT_SOURCE_DIR}/cmake/check-xp-imports.cmake)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DEXE=$<TARGET_FILE:${target}>
+            -DALLOWED=${allowed} -DREMOVE_REFUSED=ON -P ${script}
+    VERBATIM)
+  # A changed list or check links (and so checks) the program again.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${allowed} ${script})
+endfunction()
