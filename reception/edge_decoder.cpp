@@ -18,6 +18,7 @@ struct EdgeDecoderState {
     int32_t lastEdgeTime;
     int32_t markStartTime;
     int32_t markEndTime;
+    int32_t minuteGap;  // the gap before the last minute mark that completed a minute
 };
 EdgeDecoderState decoder{};
 
@@ -36,6 +37,8 @@ void LoseSynchronisation(TDcfState& state) {
 }  // namespace
 
 void ResetEdgeDecoderForTest() { decoder = EdgeDecoderState{}; }
+
+int32_t LastMinuteGap() { return decoder.minuteGap; }
 
 void AppendBit(uint8_t bit) {
     TBitBuffer& buffer = dcfPtr->buffer;
@@ -93,6 +96,7 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
         if (gap > kMinuteGap) {
             if (state.buffer.bitCount == 59) {
                 state.current.markTime = now;
+                decoder.minuteGap = gap;
                 DecodeTelegram();
                 ClearBits();
             } else {

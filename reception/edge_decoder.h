@@ -17,6 +17,10 @@ int GetBit(int index);
 // The bit buffer of any record; bits at or above the count read as 0.
 int TestBit(const TBitBuffer& buffer, int index);
 
+// Hundredths without a mark before the minute mark that last completed a
+// minute: the framing strict confirmation checks.
+int32_t LastMinuteGap();
+
 // The decoder's private times live for the whole program and are never reset
 // by it; tests start each case from the program-start state with this.
 void ResetEdgeDecoderForTest();

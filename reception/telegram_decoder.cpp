@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "reception/edge_decoder.h"
+#include "reception/strict_confirmation.h"
 
 namespace {
 
@@ -100,14 +101,18 @@ void DecodeTelegram() {
     if (EvenParity(36, 58)) flags |= kCheckDateParity;
     state.checkFlags = flags;
     if (flags != kAllChecks) return;
+    if (strictConfirmation && !strict::SoundTelegram()) return;  // malformed in the statistics
 
     state.validCount = state.validCount + 1u;
     current.valid = 1;
 
+    const strict::TelegramFacts facts =
+        strictConfirmation ? strict::FactsOf(current, LastMinuteGap()) : strict::TelegramFacts{};
     if (state.telegramsStored < 2) {
         // A lent block may hold a negative count: never index before the window.
         const int slot = state.telegramsStored < 0 ? 0 : state.telegramsStored;
         CopyTelegram(state.history[slot], current);
+        if (strictConfirmation) strict::Hold(slot, facts);
         state.telegramsStored = static_cast<int16_t>(state.telegramsStored + 1);
         return;
     }
@@ -115,8 +120,10 @@ void DecodeTelegram() {
     const bool fits = SameTelegram(state.history[0], state.history[1]) &&
                       SameTelegram(state.history[0], current) &&
                       MinuteMismatch(state.history[0], state.history[1]) <= kMarkTolerance &&
-                      MinuteMismatch(state.history[1], current) <= kMarkTolerance;
+                      MinuteMismatch(state.history[1], current) <= kMarkTolerance &&
+                      (!strictConfirmation || strict::ChainHolds(facts));
     if (fits) {
+        if (strictConfirmation) strict::Slide(facts);
         Confirm(state);
     } else {
         state.telegramsStored = 0;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "input/port_sampler.h"
+#include "reception/strict_confirmation.h"
 #include "tools/decode/decode_live.h"
 #include "tools/decode/decode_session.h"
 #include "tools/decode/edge_log.h"
@@ -15,13 +16,15 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--dump] [FILE]\n"
+    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict] [--dump] [FILE]\n"
     "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
     "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
     "  <n> bits <bit line>, <n> telegram/statistics/setting <line>, with --dump <n> record <hex>.\n"
     "A confirmed minute first prints <n> set YYYY-MM-DD HH:MM:SS UTC, the time the clock\n"
     "would get (or <n> refused ... when the clock would refuse it); --utc reports the\n"
-    "setting line in UTC. The system clock is never set.\n"
+    "setting line in UTC; --strict also wants exact framing, an exact minute chain and\n"
+    "sound dates before it trusts a time.\n"
+    "The system clock is never set.\n"
     "Live: --port CODE [--device DEV] [--record FILE] receives through the port sampler\n"
     "(CODE 1-4 COM, 11-14 LPT, 20 game port; DEV e.g. SIM or /dev/ttyUSB0 overrides the\n"
     "mapped device; FILE gets every edge appended as an edge log) until Ctrl-C.\n";
@@ -97,6 +100,7 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
     const char* path = nullptr;
     LiveOptions live;
     bool livePort = false;
+    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -109,6 +113,8 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
             options.polarity = value == "1" ? 1 : 0;
         } else if (arg == "--reception-test") {
             options.receptionTest = true;
+        } else if (arg == "--strict") {
+            strict = true;
         } else if (arg == "--utc") {
             options.utc = true;
         } else if (arg == "--dump") {
@@ -137,6 +143,7 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
         }
     }
 
+    strictConfirmation = strict;
     if (!livePort && (live.device || live.recordPath)) return Fail("--device and --record need --port", io);
     if (livePort) {
         if (path != nullptr) return Fail("--port reads no log file", io);
