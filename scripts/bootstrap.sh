@@ -22,9 +22,9 @@ case "$purpose" in
     packages=(
       "${native[@]}"
       googletest libgtest-dev libgmock-dev
-      # cross builds (the -posix flavour has std::thread) and their test runner
-      g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32  # win32 thread model: Windows programs that load on XP
+      # cross builds (the win32 thread model: no winpthreads, so the programs load on XP)
+      # and their test runner
+      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       wine wine64 wine32:i386
       # terminal front-end, network tests in namespaces, screenshots of dialogs
       libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
