@@ -44,10 +44,7 @@ bool RealDate(const TDcfTelegram& t) {
 
 void Replay(const std::vector<dcf77::SampledEdge>& edges, const dcf77::EdgeStreamOptions& options,
             bool strict, Tally& tally) {
-    ownDcfState = TDcfState{};
-    dcfPtr = &ownDcfState;
-    timeConfirmed = 0;
-    ResetEdgeDecoderForTest();
+    ResetReception();
     StoreConfirmFlag(ownDcfState);
     strictConfirmation = strict;
 

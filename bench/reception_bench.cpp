@@ -14,13 +14,6 @@
 
 namespace {
 
-void FreshReception() {
-    ownDcfState = TDcfState{};
-    dcfPtr = &ownDcfState;
-    timeConfirmed = 0;
-    ResetEdgeDecoderForTest();
-}
-
 const std::vector<dcf77::SampledEdge>& DayOfEdges() {
     static const std::vector<dcf77::SampledEdge> edges = [] {
         dcf77::EdgeStreamOptions options =
@@ -34,7 +27,7 @@ const std::vector<dcf77::SampledEdge>& DayOfEdges() {
 
 void BM_DecodeEdge(benchmark::State& bench) {
     const auto& edges = DayOfEdges();
-    FreshReception();
+    ResetReception();
     std::size_t i = 0;
     for (auto _ : bench) {
         const dcf77::SampledEdge& e = edges[i];
@@ -42,7 +35,7 @@ void BM_DecodeEdge(benchmark::State& bench) {
         timeConfirmed = 0;
         if (++i == edges.size()) {
             i = 0;
-            FreshReception();
+            ResetReception();
         }
     }
     bench.SetItemsProcessed(bench.iterations());
@@ -51,7 +44,7 @@ BENCHMARK(BM_DecodeEdge);
 
 void BM_WholeMinute(benchmark::State& bench) {
     const uint64_t bits = dcf77::EncodeMinute(dcf77::UtcMs(2026, 12, 6, 13, 4));
-    FreshReception();
+    ResetReception();
     int32_t mark = 100000;
     for (auto _ : bench) {
         for (int second = 0; second < 59; ++second) AppendBit(static_cast<uint8_t>(dcf77::TelegramBit(bits, second)));
@@ -84,8 +77,7 @@ void BM_ReplayDay(benchmark::State& bench) {
     std::string out;
     out.reserve(1 << 20);
     for (auto _ : bench) {
-        FreshReception();
-        DecodeSession session(DecodeOptions{});
+        DecodeSession session(DecodeOptions{});  // starts reception afresh
         for (const dcf77::SampledEdge& e : edges) {
             session.OnEdge(e.level, e.stampMs, out);
             if (out.size() > (1 << 19)) out.clear();

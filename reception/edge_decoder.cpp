@@ -36,7 +36,12 @@ void LoseSynchronisation(TDcfState& state) {
 
 }  // namespace
 
-void ResetEdgeDecoderForTest() { decoder = EdgeDecoderState{}; }
+void ResetReception() {
+    ownDcfState = TDcfState{};
+    dcfPtr = &ownDcfState;
+    timeConfirmed = 0;
+    decoder = EdgeDecoderState{};
+}
 
 int32_t LastMinuteGap() { return decoder.minuteGap; }
 

@@ -21,6 +21,9 @@ int TestBit(const TBitBuffer& buffer, int index);
 // minute: the framing strict confirmation checks.
 int32_t LastMinuteGap();
 
-// The decoder's private times live for the whole program and are never reset
-// by it; tests start each case from the program-start state with this.
-void ResetEdgeDecoderForTest();
+// Puts reception back into its program-start state for a fresh run: the
+// program's own record, all zero, in use; timeConfirmed 0; the decoder's
+// private times zero. Reception itself never does this (the first edge after
+// a pause is measured against the last one before it); a replay starts here,
+// as a new process would.
+void ResetReception();

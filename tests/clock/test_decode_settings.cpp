@@ -18,9 +18,6 @@ using dcf77::kMinuteMs;
 // The "set" and "refused" lines of a replay from the program-start state,
 // taken only where they come first among their edge's lines.
 std::vector<std::string> ClockLines(const std::vector<dcf77::SampledEdge>& edges, bool utc) {
-    ownDcfState = TDcfState{};
-    timeConfirmed = 0;
-    ResetEdgeDecoderForTest();
     DecodeOptions options;
     options.utc = utc;
     DecodeSession session(options);

@@ -20,10 +20,8 @@ struct Result {
 // Decodes the stream and checks every confirmation against the legal time of
 // the minute whose mark brought it.
 Result RoundTrip(const EdgeStreamOptions& options) {
-    ownDcfState = TDcfState{};
-    dcfPtr = &ownDcfState;
+    ResetReception();
     dcfPtr->polarity = options.polarity;
-    ResetEdgeDecoderForTest();
     Result r{};
     GenerateEdges(options, [&](SampledEdge edge) {
         const uint32_t before = dcfPtr->confirmedCount;

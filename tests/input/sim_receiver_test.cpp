@@ -28,9 +28,7 @@ TEST(SimReceiver, FourSimulatedMinutesConfirmTheEncodedTimeOnEveryPortKind) {
         FakeMillisecondClock clock{0xFFFFFFFFu - 100000u};  // the simulated time must survive the wrap
         SimulatedReceiverPrimitives sim{fake, clock, FixedUtc};
         SamplerSeams seams{&sim, &clock, &profile};
-        ownDcfState = TDcfState{};
-        dcfPtr = &ownDcfState;
-        ResetEdgeDecoderForTest();
+        ResetReception();
 
         ASSERT_TRUE(OpenPort(nullptr, code));
         for (int64_t t = 0; t < 4 * dcf77::kMinuteMs; t += 25) {

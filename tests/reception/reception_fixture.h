@@ -40,10 +40,7 @@ inline std::string MinuteAt(int hour, int minute) {
 class ReceptionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ownDcfState = TDcfState{};
-        dcfPtr = &ownDcfState;
-        timeConfirmed = 0;
-        ResetEdgeDecoderForTest();
+        ResetReception();
     }
     TDcfState& state() { return *dcfPtr; }
 

@@ -30,11 +30,6 @@ std::string ReadAll(std::FILE* f) {
 
 // Each run starts from the program-start state, as a fresh process would.
 ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
-    ownDcfState = TDcfState{};
-    dcfPtr = &ownDcfState;
-    timeConfirmed = 0;
-    ResetEdgeDecoderForTest();
-
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();

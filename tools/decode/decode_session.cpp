@@ -50,7 +50,7 @@ void AppendClockSetting(std::string& out, uint64_t index, const SystemTime& utc,
 }  // namespace
 
 DecodeSession::DecodeSession(const DecodeOptions& options) : options_(options) {
-    dcfPtr = &ownDcfState;
+    ResetReception();
     TDcfState& state = *dcfPtr;
     state.polarity = options.polarity;
     state.receptionTest = options.receptionTest ? 1 : 0;

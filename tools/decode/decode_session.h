@@ -17,8 +17,8 @@ struct DecodeOptions {
 
 class DecodeSession {
 public:
-    // Sets up the program's own record as the dialog would, with logging,
-    // file-server setting and auto-end off.
+    // Starts reception afresh and sets up the program's own record as the
+    // dialog would, with logging, file-server setting and auto-end off.
     explicit DecodeSession(const DecodeOptions& options);
     DecodeSession(const DecodeSession&) = delete;
     DecodeSession& operator=(const DecodeSession&) = delete;
