@@ -143,7 +143,7 @@ void ApplyConfirmedTime(TDcfState& state, const ClockServices& services) {
 
     LocalToUtc(state, year, day, hour, month);
     const SystemTime utc = BuildSystemTime(current.year, year, month, day, hour, minute, seconds);
-    const bool clockSet = services.systemClock.SetSystemClock(utc) == 0;
+    const bool clockSet = services.systemClock.SetSystemClock(utc) == ClockResult::kSet;
 
     if (state.setUtc == 0) {
         year = current.year;

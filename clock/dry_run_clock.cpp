@@ -1,8 +1,8 @@
 #include "clock/system_clock.h"
 
-int DryRunSystemClock::SetSystemClock(const SystemTime& utc) {
+ClockResult DryRunSystemClock::SetSystemClock(const SystemTime& utc) {
     ++requests_;
     last_ = utc;
-    lastResult_ = IsValidSystemTime(utc) ? 0 : 4;
+    lastResult_ = IsValidSystemTime(utc) ? ClockResult::kSet : ClockResult::kTimeRefused;
     return lastResult_;
 }

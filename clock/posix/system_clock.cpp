@@ -1,16 +1,9 @@
 #include "clock/posix/system_clock_posix.h"
 
-#include "clock/system_clock.h"
-
-const PosixClockApi& RealPosixClockApi() {
-    static const PosixClockApi api{&clock_settime};
-    return api;
-}
-
-int SetSystemClockWith(const PosixClockApi& api, const SystemTime& utc) {
+ClockResult SetSystemClockWith(const PosixClockApi& api, const SystemTime& utc) {
     // timegm would quietly turn month 14 into February of the next year, and
     // the clock would be "set" to a date nobody sent.
-    if (!IsValidSystemTime(utc)) return 4;
+    if (!IsValidSystemTime(utc)) return ClockResult::kTimeRefused;
 
     tm fields{};
     fields.tm_year = utc.wYear - 1900;
@@ -20,24 +13,11 @@ int SetSystemClockWith(const PosixClockApi& api, const SystemTime& utc) {
     fields.tm_min = utc.wMinute;
     fields.tm_sec = utc.wSecond;
     const time_t seconds = timegm(&fields);
-    if (seconds == static_cast<time_t>(-1)) return 4;
+    if (seconds == static_cast<time_t>(-1)) return ClockResult::kTimeRefused;
 
     timespec when{};
     when.tv_sec = seconds;
     when.tv_nsec = static_cast<long>(utc.wMilliseconds) * 1000000L;
-    return api.clockSettime(CLOCK_REALTIME, &when) == 0 ? 0 : 4;
-}
-
-namespace {
-class KernelClock final : public SystemClock {
-public:
-    int SetSystemClock(const SystemTime& utc) override {
-        return SetSystemClockWith(RealPosixClockApi(), utc);
-    }
-};
-}  // namespace
-
-SystemClock& PlatformSystemClock() {
-    static KernelClock clock;
-    return clock;
+    return api.clockSettime(CLOCK_REALTIME, &when) == 0 ? ClockResult::kSet
+                                                        : ClockResult::kTimeRefused;
 }

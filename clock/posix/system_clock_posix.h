@@ -4,16 +4,14 @@
 
 #include <time.h>
 
-#include "clock/system_time.h"
+#include "clock/system_clock.h"
 
 struct PosixClockApi {
     int (*clockSettime)(clockid_t clock, const timespec* time);
 };
 
-// The real kernel call.
-const PosixClockApi& RealPosixClockApi();
-
-// 0 when the clock was set; 4 when the time is out of range (checked before
-// anything reaches the kernel) or the kernel refuses it, e.g. without
-// CAP_SYS_TIME. The NT privilege codes 1-3 and 5 do not arise here.
-int SetSystemClockWith(const PosixClockApi& api, const SystemTime& utc);
+// kSet, or kTimeRefused when the time is out of range (checked before anything
+// reaches the kernel) or the kernel refuses it, e.g. without CAP_SYS_TIME. The
+// privilege steps of the NT family do not arise here. The real kernel call is
+// not here: only the program's own clock library holds it.
+ClockResult SetSystemClockWith(const PosixClockApi& api, const SystemTime& utc);

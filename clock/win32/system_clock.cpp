@@ -1,7 +1,5 @@
 #include "clock/win32/system_clock_win32.h"
 
-#include "clock/system_clock.h"
-
 namespace {
 
 // The process token, closed on every way out.
@@ -38,60 +36,38 @@ BOOL SetTime(const Win32ClockApi& api, const SystemTime& utc) {
 
 }  // namespace
 
-const Win32ClockApi& RealWin32ClockApi() {
-    static const Win32ClockApi api{
-        &GetVersionExA,         &GetCurrentProcess, &OpenProcessToken, &LookupPrivilegeValueA,
-        &AdjustTokenPrivileges, &GetLastError,      &SetSystemTime,    &CloseHandle,
-    };
-    return api;
-}
-
-int SetSystemClockWith(const Win32ClockApi& api, const SystemTime& utc) {
+ClockResult SetSystemClockWith(const Win32ClockApi& api, const SystemTime& utc) {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     static_assert(sizeof(OSVERSIONINFOA) == 148);
     api.getVersionExA(&version);
 
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        return SetTime(api, utc) ? 0 : 4;
+        return SetTime(api, utc) ? ClockResult::kSet : ClockResult::kTimeRefused;
     }
 
     TokenHandle token(api);
     if (!api.openProcessToken(api.getCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
                               token.out())) {
-        return 1;
+        return ClockResult::kTokenNotOpened;
     }
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     if (!api.lookupPrivilegeValueA(nullptr, "SeSystemtimePrivilege",
                                    &privileges.Privileges[0].Luid)) {
-        return 2;
+        return ClockResult::kPrivilegeNotFound;
     }
 
     // AdjustTokenPrivileges succeeds even when the account lacks the
     // privilege; only the last error tells (ERROR_NOT_ALL_ASSIGNED).
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     api.adjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    if (api.getLastError() != 0) return 3;
+    if (api.getLastError() != 0) return ClockResult::kPrivilegeNotEnabled;
 
-    if (!SetTime(api, utc)) return 4;
+    if (!SetTime(api, utc)) return ClockResult::kTimeRefused;
 
     privileges.Privileges[0].Attributes = 0;
     api.adjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    if (api.getLastError() != 0) return 5;
-    return 0;
-}
-
-namespace {
-class WindowsClock final : public SystemClock {
-public:
-    int SetSystemClock(const SystemTime& utc) override {
-        return SetSystemClockWith(RealWin32ClockApi(), utc);
-    }
-};
-}  // namespace
-
-SystemClock& PlatformSystemClock() {
-    static WindowsClock clock;
-    return clock;
+    if (api.getLastError() != 0) return ClockResult::kPrivilegeNotDisabled;
+    return ClockResult::kSet;
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "clock/system_time.h"
+#include "clock/system_clock.h"
 
 struct Win32ClockApi {
     BOOL(WINAPI* getVersionExA)(LPOSVERSIONINFOA info);
@@ -18,11 +18,8 @@ struct Win32ClockApi {
     BOOL(WINAPI* closeHandle)(HANDLE handle);
 };
 
-// The real calls.
-const Win32ClockApi& RealWin32ClockApi();
-
 // Enables SeSystemtimePrivilege on the NT family, sets the clock and disables
-// the privilege again; result codes 0..5 as SystemClock describes. A time out
-// of range is refused with 4 where SetSystemTime would be called, without
-// calling it.
-int SetSystemClockWith(const Win32ClockApi& api, const SystemTime& utc);
+// the privilege again. A time out of range is refused with kTimeRefused where
+// SetSystemTime would be called, without calling it. The table of the real
+// calls is not here: only the program's own clock library holds it.
+ClockResult SetSystemClockWith(const Win32ClockApi& api, const SystemTime& utc);

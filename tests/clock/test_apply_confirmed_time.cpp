@@ -75,7 +75,7 @@ TEST_F(ApplyConfirmedTimeTest, WithoutSetRequestNothingHappensAndRequestsStay) {
 struct ReportCase {
     uint8_t setUtc, log, server;
     uint32_t lateMs;  // the clock's reading past the mark
-    int clockResult;
+    ClockResult clockResult;
     bool logFails;
     const char *line, *setter;  // setter "": not started
     std::vector<std::string> boxes;
@@ -119,31 +119,32 @@ TEST_P(ReportTest, ClockLineLogSetterAndBoxes) {
     EXPECT_EQ(inFirstBox, c.boxes.empty() ? "" : progress()) << "a box came before the rest";
 }
 
+constexpr ClockResult kSet = ClockResult::kSet, kRefused = ClockResult::kTimeRefused;
 constexpr const char* kLocal = "05.03.98 14:07:00";
 constexpr const char* kLogged = "1  123456  5  3  98  14  7";  // the setter's numbers
 INSTANTIATE_TEST_SUITE_P(
     Options, ReportTest,
     ::testing::Values(
-        ReportCase{0, 1, 1, 0, 0, false, kLocal, kLogged, {}},
-        ReportCase{1, 1, 1, 0, 0, false, "05.03.98 13:07:00 UTC", "1  123456  5  3  98  13  7", {}},
-        ReportCase{0, 1, 0, 0, 0, false, kLocal, "", {}},
-        ReportCase{1, 1, 0, 0, 0, false, "05.03.98 13:07:00 UTC", "", {}},
+        ReportCase{0, 1, 1, 0, kSet, false, kLocal, kLogged, {}},
+        ReportCase{1, 1, 1, 0, kSet, false, "05.03.98 13:07:00 UTC", "1  123456  5  3  98  13  7", {}},
+        ReportCase{0, 1, 0, 0, kSet, false, kLocal, "", {}},
+        ReportCase{1, 1, 0, 0, kSet, false, "05.03.98 13:07:00 UTC", "", {}},
         // The seconds since the mark reach clock and line, not the setter.
-        ReportCase{0, 0, 1, 2600, 0, false, "05.03.98 14:07:03", "0  123456  5  3  98  14  7", {}},
-        ReportCase{0, 1, 1, 0, 1, false, kLocal, kLogged, {kClockBox}},
-        ReportCase{0, 1, 1, 0, 5, false, kLocal, kLogged, {kClockBox}},
-        ReportCase{0, 1, 1, 0, 0, true, kLocal, kLogged, {kLogBox}},
-        ReportCase{0, 1, 1, 0, 4, true, kLocal, kLogged, {kClockBox, kLogBox}}));
+        ReportCase{0, 0, 1, 2600, kSet, false, "05.03.98 14:07:03", "0  123456  5  3  98  14  7", {}},
+        ReportCase{0, 1, 1, 0, ClockResult::kTokenNotOpened, false, kLocal, kLogged, {kClockBox}},
+        ReportCase{0, 1, 1, 0, ClockResult::kPrivilegeNotDisabled, false, kLocal, kLogged, {kClockBox}},
+        ReportCase{0, 1, 1, 0, kSet, true, kLocal, kLogged, {kLogBox}},
+        ReportCase{0, 1, 1, 0, kRefused, true, kLocal, kLogged, {kClockBox, kLogBox}}));
 
 // Whatever the year window cannot place, the clock refuses (the dry-run one here).
 TEST_F(ApplyConfirmedTimeTest, YearWindowAndYearsNoClockTakes) {
     DryRunSystemClock dryRun;
-    const struct { int16_t year, month, day, hour; int wYear, result; } cases[] = {
-        {0, 6, 15, 12, 2000, 0},  {97, 6, 15, 12, 2097, 0}, {98, 6, 15, 12, 1998, 0},
-        {99, 6, 15, 12, 1999, 0}, {100, 6, 15, 12, 0, 4},   {125, 6, 15, 12, 0, 4},
-        {165, 6, 15, 12, 0, 4},
-        {100, 1, 1, 0, 0, 4},     // 1 January steps 100 back to 99: still refused
-        {26, 14, 1, 0, 2026, 4},  // month 14: refused, never normalised
+    const struct { int16_t year, month, day, hour; int wYear; ClockResult result; } cases[] = {
+        {0, 6, 15, 12, 2000, kSet},  {97, 6, 15, 12, 2097, kSet}, {98, 6, 15, 12, 1998, kSet},
+        {99, 6, 15, 12, 1999, kSet}, {100, 6, 15, 12, 0, kRefused},   {125, 6, 15, 12, 0, kRefused},
+        {165, 6, 15, 12, 0, kRefused},
+        {100, 1, 1, 0, 0, kRefused},     // 1 January steps 100 back to 99: still refused
+        {26, 14, 1, 0, 2026, kRefused},  // month 14: refused, never normalised
     };
     for (const auto& c : cases) {
         Confirm(c.year, c.month, c.day, c.hour, 30);
@@ -158,7 +159,7 @@ TEST_F(ApplyConfirmedTimeTest, YearWindowAndYearsNoClockTakes) {
 // full inside it: both settings are logged in order, the later one stays on
 // the line, and its failure does not open a second box on top.
 TEST_F(ApplyConfirmedTimeTest, ConfirmationInsideTheErrorBox) {
-    systemClock.result = 3;
+    systemClock.result = ClockResult::kPrivilegeNotEnabled;
     state.logEnabled = state.serverEnabled = 1;
     Confirm(98, 3, 5, 14, 7);
     boxes.whileOpen = [&] {

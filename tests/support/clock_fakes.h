@@ -12,11 +12,11 @@
 // A system clock that answers with a chosen code and remembers every request.
 class ScriptedSystemClock final : public SystemClock {
 public:
-    int SetSystemClock(const SystemTime& utc) override {
+    ClockResult SetSystemClock(const SystemTime& utc) override {
         requests.push_back(utc);
         return result;
     }
-    int result = 0;
+    ClockResult result = ClockResult::kSet;
     std::vector<SystemTime> requests;
 };
 

@@ -75,7 +75,8 @@ void DecodeSession::OnEdge(uint8_t level, uint32_t stamp, std::string& out) {
         const unsigned before = dryRunClock_.RequestCount();
         ApplyConfirmedTime(state, clock_);
         if (dryRunClock_.RequestCount() != before) {
-            AppendClockSetting(out, n, dryRunClock_.LastRequest(), dryRunClock_.LastResult() == 0);
+            AppendClockSetting(out, n, dryRunClock_.LastRequest(),
+                               dryRunClock_.LastResult() == ClockResult::kSet);
         }
     }
     timeConfirmed = 0;

@@ -83,7 +83,7 @@ TEST(Win32SystemClock, PrivilegeSequenceForEveryCodeClosesTheTokenOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.calls) + " code " + std::to_string(c.code));
         script = Script{c.platform, c.failAt, "", 0};
-        EXPECT_EQ(SetSystemClockWith(kFake, c.time), c.code);
+        EXPECT_EQ(static_cast<int>(SetSystemClockWith(kFake, c.time)), c.code);
         EXPECT_EQ(script.calls, c.calls);
     }
 }
