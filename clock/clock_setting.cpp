@@ -90,10 +90,17 @@ int SecondsSinceMark(uint32_t nowMs, int32_t markTime) {
     return static_cast<int>(seconds);
 }
 
-SystemTime BuildSystemTime(int telegramYear, int year, int month, int day, int hour, int minute,
-                           int second) {
+bool IsRealTelegramTime(const TDcfTelegram& received) {
+    return received.minute >= 0 && received.minute <= 59 && received.hour >= 0 &&
+           received.hour <= 23 && received.year >= 0 && received.year <= 99 &&
+           received.day >= 1 &&
+           received.day <= DaysInMonth(FourDigitYear(received.year), received.month);
+}
+
+SystemTime BuildSystemTime(const TDcfTelegram& received, int year, int month, int day, int hour,
+                           int minute, int second) {
     SystemTime time{};
-    time.wYear = ToWord(telegramYear >= 0 && telegramYear <= 99 ? FourDigitYear(year) : 0);
+    time.wYear = ToWord(IsRealTelegramTime(received) ? FourDigitYear(year) : 0);
     time.wMonth = ToWord(month);
     time.wDay = ToWord(day);
     time.wHour = ToWord(hour);
@@ -142,7 +149,7 @@ void ApplyConfirmedTime(TDcfState& state, const ClockServices& services) {
     const int seconds = SecondsSinceMark(services.milliseconds.NowMs(), current.markTime);
 
     LocalToUtc(state, year, day, hour, month);
-    const SystemTime utc = BuildSystemTime(current.year, year, month, day, hour, minute, seconds);
+    const SystemTime utc = BuildSystemTime(current, year, month, day, hour, minute, seconds);
     const bool clockSet = services.systemClock.SetSystemClock(utc) == ClockResult::kSet;
 
     if (state.setUtc == 0) {

@@ -46,11 +46,18 @@ int FourDigitYear(int twoDigitYear);
 // the mark's time in hundredths.
 int SecondsSinceMark(uint32_t nowMs, int32_t markTime);
 
-// The UTC time for the clock. `telegramYear` is the year as received: one
-// outside 0..99 is refused even when the step back from 1 January has brought
-// the working year into range.
-SystemTime BuildSystemTime(int telegramYear, int year, int month, int day, int hour, int minute,
-                           int second);
+// Whether the telegram's own date and time is a real one: minute 0..59, hour
+// 0..23, month 1..12, year 0..99 and a day of that month in the year window's
+// year. DCF77 sends only real dates; anything else is a misread that
+// LocalToUtc would otherwise turn into a valid date (day 0 into the last of
+// the month before, 31 April into 30 April).
+bool IsRealTelegramTime(const TDcfTelegram& received);
+
+// The UTC time for the clock from the working copy. A telegram whose own time
+// is not real gets year 0, which every clock refuses, so it is refused (and
+// reported) with the other fields as LocalToUtc left them.
+SystemTime BuildSystemTime(const TDcfTelegram& received, int year, int month, int day, int hour,
+                           int minute, int second);
 
 // "CHRONVNW.EXE xnQWT58/bemp " and the seven numbers, two spaces apart.
 std::string SetterCommandLine(int logged, int32_t markTime, int day, int month, int year, int hour,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,23 +137,30 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{0, 1, 1, 0, kSet, true, kLocal, kLogged, {kLogBox}},
         ReportCase{0, 1, 1, 0, kRefused, true, kLocal, kLogged, {kClockBox, kLogBox}}));
 
-// Whatever the year window cannot place, the clock refuses (the dry-run one here).
-TEST_F(ApplyConfirmedTimeTest, YearWindowAndYearsNoClockTakes) {
+// A telegram whose own date or time is not real is refused with year 0 and
+// the other fields as the step to UTC left them, never set as some other
+// date; the year window places the rest.
+TEST_F(ApplyConfirmedTimeTest, ImpossibleTelegramTimesAreRefusedWithYearZero) {
     DryRunSystemClock dryRun;
-    const struct { int16_t year, month, day, hour; int wYear; ClockResult result; } cases[] = {
-        {0, 6, 15, 12, 2000, kSet},  {97, 6, 15, 12, 2097, kSet}, {98, 6, 15, 12, 1998, kSet},
-        {99, 6, 15, 12, 1999, kSet}, {100, 6, 15, 12, 0, kRefused},   {125, 6, 15, 12, 0, kRefused},
-        {165, 6, 15, 12, 0, kRefused},
-        {100, 1, 1, 0, 0, kRefused},     // 1 January steps 100 back to 99: still refused
-        {26, 14, 1, 0, 2026, kRefused},  // month 14: refused, never normalised
+    const struct { int16_t year, month, day, hour, minute; std::array<int, 4> utc; } cases[] = {
+        {0, 6, 15, 12, 30, {2000, 6, 15, 11}},   {97, 6, 15, 12, 30, {2097, 6, 15, 11}},
+        {98, 6, 15, 12, 30, {1998, 6, 15, 11}},  {99, 6, 15, 12, 30, {1999, 6, 15, 11}},
+        {24, 2, 29, 12, 30, {2024, 2, 29, 11}},  {25, 2, 29, 12, 30, {0, 2, 29, 11}},
+        {100, 6, 15, 12, 30, {0, 6, 15, 11}},
+        {100, 1, 1, 0, 30, {0, 12, 31, 23}},     // steps back to 99, still refused
+        {26, 13, 0, 0, 30, {0, 12, 31, 23}},     // not 31 December
+        {26, 4, 31, 0, 30, {0, 4, 30, 23}},      // not 30 April
+        {26, 14, 1, 0, 30, {0, 13, 31, 23}},     {0, 0, 0, 0, 0, {0, 12, 31, 23}},
+        {26, 6, 15, 24, 30, {0, 6, 15, 23}},     {26, 6, 15, 12, 60, {0, 6, 15, 11}},
     };
     for (const auto& c : cases) {
-        Confirm(c.year, c.month, c.day, c.hour, 30);
+        Confirm(c.year, c.month, c.day, c.hour, c.minute);
         Apply(dryRun, logFile);
-        EXPECT_EQ(dryRun.LastResult(), c.result) << c.year;
-        EXPECT_EQ(dryRun.LastRequest().wYear, c.wYear) << c.year;
+        const SystemTime& t = dryRun.LastRequest();
+        EXPECT_EQ((std::array<int, 4>{t.wYear, t.wMonth, t.wDay, t.wHour}), c.utc)
+            << c.day << "." << c.month << "." << c.year << " " << c.hour << ":" << c.minute;
+        EXPECT_EQ(dryRun.LastResult(), c.utc[0] ? ClockResult::kSet : ClockResult::kTimeRefused);
     }
-    EXPECT_EQ(dryRun.RequestCount(), std::size(cases));
 }
 
 // While the error box is open the next minute is confirmed and handled in

@@ -49,7 +49,8 @@ TEST(SystemTimeRange, RefusesWhatSetSystemTimeRefuses) {
         {{2026, 4, 0, 1, 24, 0, 0, 0}, false},     {{2026, 4, 0, 1, 0, 60, 0, 0}, false},
         {{2026, 4, 0, 1, 0, 0, 60, 0}, false},     {{2026, 4, 0, 1, 0, 0, 0, 1000}, false},
         // A second before the mark must not wrap into a valid one.
-        {BuildSystemTime(26, 26, 12, 6, 13, 5, -1), false},
+        {BuildSystemTime(TDcfTelegram{0, 0, 0, 0, 14, 7, 6, 12, 26, 5, 0, 0, 1}, 26, 12, 6, 13, 5, -1),
+         false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsValidSystemTime(c.t), c.valid) << &c - cases;
 }
