@@ -132,8 +132,10 @@ bool WriteLogEntry(const char* fileName, std::string_view format, std::string_vi
     std::fwrite(statistics.data(), 1, statistics.size(), file);
     std::fputc('\n', file);
     if (closeEntry) std::fputc('\n', file);
-    std::fclose(file);
-    return true;
+    // A full disk shows only here: in the stream's error state, or when the
+    // close flushes what the stream still held. Either way the entry is lost.
+    const bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written;
 }
 
 void ApplyConfirmedTime(TDcfState& state, const ClockServices& services) {

@@ -65,6 +65,7 @@ std::string SetterCommandLine(int logged, int32_t markTime, int day, int month, 
 
 // Appends one entry to the log: the setting line through `format` (whose one
 // "%s" takes the line), the statistics line, and an empty line unless the
-// file-server setter follows. False when the file cannot be opened.
+// file-server setter follows. False when the file cannot be opened or the
+// entry was not written whole (a full disk).
 bool WriteLogEntry(const char* fileName, std::string_view format, std::string_view settingLine,
                    std::string_view statistics, bool closeEntry);
