@@ -1,38 +1,43 @@
 #include <cstring>
+#include <string>
 
 #include "reception_fixture.h"
 
 namespace {
 
-// The record is a wire format: peers read fields at fixed byte offsets,
-// little-endian, even where a field starts at an odd offset.
-TEST(DcfStateLayout, MultiByteFieldsAreLittleEndianAtTheirOffsets) {
+// The record is a wire format: a peer reads these 117 bytes, written out here
+// by hand from the published layout, not from the struct.
+TEST(DcfStateLayout, BytesAsAPeerReadsThem) {
     TDcfState s{};
-    s.telegramsStored = 0x0102;
-    s.telegramCount = 0x03040506;
-    s.current.markTime = 0x0708090A;
-    s.history[0].minute = 0x0B0C;
-    s.history[1].markTime = 0x0D0E0F10;
-    s.portCode = 0x1112;
-    s.cycleMinutes = 0x1314;
-    s.buffer.bits[1] = 0x15161718;
+    s.polarity = s.setUtc = s.serverEnabled = s.logEnabled = 1;
+    s.statusChanged = s.bitsChanged = 1;
+    s.confirmFlagPtr = 0x00403000;
+    s.checkFlags = 31;
+    s.buffer = {59, {0x12345678, 0x04030201}};
+    s.telegramsStored = -1;
+    s.telegramCount = 1000;
+    s.syncAttempts = 2;
+    s.validCount = 999;
+    s.confirmedCount = 70000;
+    s.current = {0, 1, 0, 1, 14, 7, 6, 12, 26, 5, 0, -100, 1};
+    s.history[0] = {1, 0, 1, 0, 13, 0, 0, 0, 0, 59, 0, 0x01020304, 1};
+    s.history[1] = {0, 0, 0, 0, -2, 1, 31, 1, 99, 0, 0, 0x7FFFFFFF, 0};
+    s.portCode = 20;
+    s.cycleMinutes = -30;
 
-    unsigned char b[sizeof s];
-    std::memcpy(b, &s, sizeof s);
-    struct { std::size_t offset; std::vector<unsigned char> bytes; } cases[] = {
-        {26, {0x02, 0x01}},
-        {28, {0x06, 0x05, 0x04, 0x03}},
-        {62, {0x0A, 0x09, 0x08, 0x07}},
-        {81, {0x0C, 0x0B}},
-        {108, {0x10, 0x0F, 0x0E, 0x0D}},
-        {113, {0x12, 0x11}},
-        {115, {0x14, 0x13}},
-        {22, {0x18, 0x17, 0x16, 0x15}},
-    };
-    for (const auto& c : cases) {
-        for (std::size_t i = 0; i < c.bytes.size(); ++i)
-            EXPECT_EQ(+b[c.offset + i], c.bytes[i]) << "offset " << c.offset + i;
-    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    unsigned char bytes[sizeof s];
+    std::memcpy(bytes, &s, sizeof s);
+    std::string hex;
+    for (unsigned char b : bytes) hex += {kHex[b >> 4], kHex[b & 15]};
+    EXPECT_EQ(hex,
+              "010001000100010000000101"  // the twelve flag bytes
+              "00304000" "1f" "3b" "78563412" "01020304"  // confirmFlagPtr, checks, bits
+              "ffff" "e8030000" "02000000" "e7030000" "70110100"  // window, counters
+              "00010001" "0e00" "0700" "0600" "0c00" "1a00" "0500" "0000" "9cffffff" "01"
+              "01000100" "0d00" "0000" "0000" "0000" "0000" "3b00" "0000" "04030201" "01"
+              "00000000" "feff" "0100" "1f00" "0100" "6300" "0000" "0000" "ffffff7f" "00"
+              "1400" "e2ff");  // portCode, cycleMinutes
 }
 
 TEST(ConfirmFlag, StoredValueIsNonZeroAndResolvesToOurOwnByte) {
