@@ -129,11 +129,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{0, 1, 1, 0, kSet, false, kLocal, kLogged, {}},
         ReportCase{1, 1, 1, 0, kSet, false, "05.03.98 13:07:00 UTC", "1  123456  5  3  98  13  7", {}},
         ReportCase{0, 1, 0, 0, kSet, false, kLocal, "", {}},
-        ReportCase{1, 1, 0, 0, kSet, false, "05.03.98 13:07:00 UTC", "", {}},
         // The seconds since the mark reach clock and line, not the setter.
         ReportCase{0, 0, 1, 2600, kSet, false, "05.03.98 14:07:03", "0  123456  5  3  98  14  7", {}},
         ReportCase{0, 1, 1, 0, ClockResult::kTokenNotOpened, false, kLocal, kLogged, {kClockBox}},
-        ReportCase{0, 1, 1, 0, ClockResult::kPrivilegeNotDisabled, false, kLocal, kLogged, {kClockBox}},
         ReportCase{0, 1, 1, 0, kSet, true, kLocal, kLogged, {kLogBox}},
         ReportCase{0, 1, 1, 0, kRefused, true, kLocal, kLogged, {kClockBox, kLogBox}}));
 
@@ -143,8 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ApplyConfirmedTimeTest, ImpossibleTelegramTimesAreRefusedWithYearZero) {
     DryRunSystemClock dryRun;
     const struct { int16_t year, month, day, hour, minute; std::array<int, 4> utc; } cases[] = {
-        {0, 6, 15, 12, 30, {2000, 6, 15, 11}},   {97, 6, 15, 12, 30, {2097, 6, 15, 11}},
-        {98, 6, 15, 12, 30, {1998, 6, 15, 11}},  {99, 6, 15, 12, 30, {1999, 6, 15, 11}},
+        {97, 6, 15, 12, 30, {2097, 6, 15, 11}},  {98, 6, 15, 12, 30, {1998, 6, 15, 11}},
         {24, 2, 29, 12, 30, {2024, 2, 29, 11}},  {25, 2, 29, 12, 30, {0, 2, 29, 11}},
         {100, 6, 15, 12, 30, {0, 6, 15, 11}},
         {100, 1, 1, 0, 30, {0, 12, 31, 23}},     // steps back to 99, still refused

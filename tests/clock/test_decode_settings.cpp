@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "input/dcf77_signal.h"
-#include "reception/edge_decoder.h"
 #include "tools/decode/decode_session.h"
 
 namespace {

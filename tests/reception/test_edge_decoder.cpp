@@ -10,20 +10,6 @@ std::string Bits() {
     return std::string(bitLine.view());
 }
 
-TEST_F(EdgeDecoder, WorkedStartUpSequence) {
-    DecodeEdge(0, 10000);  // accepted start; gap 1000 is a minute mark with one bit
-    EXPECT_EQ(+state().syncAttempts, 1u);
-    EXPECT_EQ(+state().buffer.bitCount, 0);
-    EXPECT_EQ(+state().statusChanged, 1);
-    DecodeEdge(1, 10100);
-    DecodeEdge(0, 11000);  // pulse 10 -> 0
-    DecodeEdge(1, 11200);
-    DecodeEdge(0, 12000);  // pulse 20 -> 1
-    EXPECT_EQ(Bits(), "01");
-    EXPECT_EQ(+state().syncAttempts, 1u);
-    EXPECT_EQ(+state().bitsChanged, 1);
-}
-
 TEST_F(EdgeDecoder, PulseAndGapThresholds) {
     struct Case { int markMs; int gapMs; const char* bit; uint32_t losses; };
     const Case cases[] = {

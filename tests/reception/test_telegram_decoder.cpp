@@ -1,3 +1,5 @@
+#include <array>
+
 #include "reception_fixture.h"
 #include "reception/telegram_decoder.h"
 
@@ -26,17 +28,10 @@ protected:
 TEST_F(TelegramDecoder, DecodesSunday1405) {
     Decode(kSunday1405, 5000);
     const TDcfTelegram& t = state().current;
-    EXPECT_EQ(+t.hour, 14);
-    EXPECT_EQ(+t.minute, 5);
-    EXPECT_EQ(+t.weekday, 7);
-    EXPECT_EQ(+t.day, 6);
-    EXPECT_EQ(+t.month, 12);
-    EXPECT_EQ(+t.year, 26);
-    EXPECT_EQ(+t.callBit + t.dstAnnounce + t.summerTime + t.leapAnnounce, 0);
-    EXPECT_EQ(+t.markTime, 5000);
-    EXPECT_EQ(+t.valid, 1);
-    EXPECT_EQ(+state().checkFlags, 31);
-    EXPECT_EQ(+state().telegramsStored, 1);
+    EXPECT_EQ((std::array<int, 10>{t.hour, t.minute, t.weekday, t.day, t.month, t.year,
+                                   t.callBit + t.dstAnnounce + t.summerTime + t.leapAnnounce,
+                                   t.markTime, t.valid, state().checkFlags}),
+              (std::array<int, 10>{14, 5, 7, 6, 12, 26, 0, 5000, 1, 31}));
 }
 
 TEST_F(TelegramDecoder, FailedChecksShowInCheckFlagsAndLeaveTheWindow) {
@@ -61,36 +56,31 @@ TEST_F(TelegramDecoder, FailedChecksShowInCheckFlagsAndLeaveTheWindow) {
     }
 }
 
-TEST_F(TelegramDecoder, ThirdAgreeingTelegramConfirmsAndRaisesTheRequests) {
-    state().logEnabled = 1;
-    state().serverEnabled = 1;
-    state().autoEnd = 1;
-    DecodeRun(14, 10, 2);
-    EXPECT_EQ(+state().telegramsStored, 2);
-    EXPECT_EQ(+state().setRequest, 0);
-    DecodeRun(14, 12, 1, 112000);
-    EXPECT_EQ(+state().confirmedCount, 1u);
-    EXPECT_EQ(+state().telegramsStored, 3);
-    EXPECT_EQ(+state().history[0].minute, 11);
-    EXPECT_EQ(+state().history[1].minute, 12);
-    EXPECT_EQ(timeConfirmed, 1);
-    for (uint8_t flag : {state().setRequest, state().logRequest, state().serverRequest, state().endRequest})
-        EXPECT_EQ(flag, 1);
-    DecodeRun(14, 13, 1, 118000);
-    EXPECT_EQ(+state().confirmedCount, 2u);
-    EXPECT_EQ(+state().history[1].minute, 13);
+// The third agreeing telegram confirms and slides the window; outside
+// reception-test mode it raises the requests the options ask for.
+TEST_F(TelegramDecoder, ThirdAgreeingTelegramConfirms) {
+    for (int receptionTest : {0, 1}) {
+        SetUp();
+        state().receptionTest = static_cast<uint8_t>(receptionTest);
+        state().logEnabled = state().serverEnabled = state().autoEnd = 1;
+        DecodeRun(14, 10, 2);
+        EXPECT_EQ(+state().telegramsStored, 2);
+        EXPECT_EQ(+state().setRequest, 0);
+        DecodeRun(14, 12, 1, 112000);
+        EXPECT_EQ(+state().confirmedCount, 1u);
+        EXPECT_EQ(+state().telegramsStored, 3);
+        EXPECT_EQ(+state().history[0].minute, 11);
+        EXPECT_EQ(+state().history[1].minute, 12);
+        const int raised = receptionTest ? 0 : 1;
+        for (uint8_t flag : {timeConfirmed, state().setRequest, state().logRequest,
+                             state().serverRequest, state().endRequest})
+            EXPECT_EQ(flag, raised);
+        DecodeRun(14, 13, 1, 118000);
+        EXPECT_EQ(+state().confirmedCount, 2u);
+        EXPECT_EQ(+state().history[1].minute, 13);
+    }
     for (const TDcfTelegram& t : {state().current, state().history[0], state().history[1]})
         EXPECT_EQ(+t.reserved, 0);
-}
-
-TEST_F(TelegramDecoder, ReceptionTestCountsButRaisesNothing) {
-    state().receptionTest = 1;
-    state().logEnabled = 1;
-    DecodeRun(14, 10, 3);
-    EXPECT_EQ(+state().confirmedCount, 1u);
-    EXPECT_EQ(+state().history[1].minute, 12);
-    EXPECT_EQ(+state().setRequest + state().logRequest + state().endRequest, 0);
-    EXPECT_EQ(timeConfirmed, 0);
 }
 
 TEST_F(TelegramDecoder, ChangeOfHourOrStatusEmptiesTheWindow) {
@@ -134,19 +124,6 @@ TEST_F(TelegramDecoder, WindowSetToTwoAfterAPauseConfirmsTheFirstFittingTelegram
     state().telegramsStored = 2;  // as the dialog leaves it after a pause
     Decode(MinuteAt(14, 40), 100000 + 6000 * 30);
     EXPECT_EQ(+state().confirmedCount, 2u);
-}
-
-TEST_F(TelegramDecoder, SameTelegramIgnoresMinuteAndMarkTime) {
-    TDcfTelegram a{};
-    a.hour = 3;
-    TDcfTelegram b = a;
-    b.minute = 9;
-    b.markTime = 77;
-    b.valid = 1;
-    b.reserved = 5;
-    EXPECT_EQ(SameTelegram(a, b), 1);
-    b.leapAnnounce = 1;
-    EXPECT_EQ(SameTelegram(a, b), 0);
 }
 
 }  // namespace

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "input/dcf77_signal.h"
-#include "reception/dcf_state.h"
-#include "reception/edge_decoder.h"
 #include "tools/decode/decode_main.h"
 
 namespace {
