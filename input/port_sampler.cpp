@@ -1,173 +1,138 @@
 #include "input/port_sampler.h"
 
-#include <cassert>
+#include <atomic>
+#include <memory>
+#include <string>
 #include <thread>
 
 #include "timebase/millisecond_clock.h"
-#include "input/port_devices.h"
-#include "input/sim_receiver.h"
-
-const char* const portDeviceNames[9] = {"", "COM1", "COM2", "COM3", "COM4", "LPT1", "LPT2", "LPT3", "LPT4"};
-
-std::atomic<DeviceHandle> portHandle{kInvalidDevice};
-uint32_t samplingTimer = 0;
-std::atomic<NotifyWindow> notifyWindow{nullptr};
-std::atomic<int32_t> activePort{0};
-std::atomic<uint8_t> lastLevel{0};
 
 namespace {
 
-// What was really opened, set before the timer starts. The tick and ClosePort go
-// by this and never by activePort, which a caller may have changed, or by the
-// handle's value, which may be any descriptor number.
-std::atomic<PortKind> openKind{PortKind::None};
-std::atomic<DeviceHandle> openDevice{kInvalidDevice};
-
-// A tick enters only while ticks are allowed, and ClosePort waits for ticks in
-// progress after cancelling the timer. Together with the platform's own
-// synchronous cancel this guarantees no tick touches a released device.
-std::atomic<bool> ticksAllowed{false};
-std::atomic<int> ticksRunning{0};
-
-PortPrimitives* primitivesOverride = nullptr;
-MillisecondClock* clockOverride = nullptr;
-const ProfileReader* profile = nullptr;
-
-MillisecondClock& Clock() { return clockOverride ? *clockOverride : SystemMillisecondClock(); }
-
-PortPrimitives& Primitives() {
-    if (primitivesOverride) return *primitivesOverride;
-    static SimulatedReceiverPrimitives withSimulation(PlatformPortPrimitives(), SystemMillisecondClock());
-    return withSimulation;
-}
-
-// Parallel port level: the outcome of a one-byte write.
-uint8_t ParallelLevel(PortPrimitives& primitives, DeviceHandle device) {
-    if (!primitives.WriteByte(device, 1)) return 0;
-    return primitives.LastError() == kErrorNotReady ? 1 : 0;
-}
-
-class TickScope {
+// Everything the sampler holds, in one object. It outlives the machine's
+// platform and clock (it asks for both before it is complete, so they are
+// destroyed after it), and its destructor closes the port: a program that
+// exits with a port open stops the timer before anything a tick uses is gone.
+class PortSampler {
 public:
-    TickScope() { ticksRunning.fetch_add(1); }
-    ~TickScope() { ticksRunning.fetch_sub(1); }
-    TickScope(const TickScope&) = delete;
-    TickScope& operator=(const TickScope&) = delete;
+    PortSampler() : machine_(MachinePortPlatform()), systemClock_(SystemMillisecondClock()) {}
+    ~PortSampler() { Close(); }
+    PortSampler(const PortSampler&) = delete;
+    PortSampler& operator=(const PortSampler&) = delete;
+
+    bool Open(EdgeSink& sink, int32_t portCode);
+    void Tick();
+    void Close();
+
+    void SetPlatform(PortPlatform* platform) {
+        platform_ = platform;
+        activePort_ = 0;
+        lastLevel_ = 0;
+    }
+    void SetClock(MillisecondClock* clock) { clock_ = clock; }
+    void SetUtc(UtcSourceFn utcNow) { utcNow_ = utcNow; }
+
+    const ProfileReader* profile = nullptr;
+    std::atomic<int32_t> activePort_{0};
+
+private:
+    PortPlatform& Platform() { return platform_ ? *platform_ : machine_; }
+    MillisecondClock& Clock() { return clock_ ? *clock_ : systemClock_; }
+
+    PortPlatform& machine_;
+    MillisecondClock& systemClock_;
+    PortPlatform* platform_ = nullptr;
+    MillisecondClock* clock_ = nullptr;
+    UtcSourceFn utcNow_ = SystemUtcMs;
+
+    // Window thread only.
+    std::unique_ptr<PortDriver> driver_;
+    uint32_t timer_ = 0;
+
+    // Read by ticks. Set before ticks are allowed, cleared only after the last
+    // tick has left.
+    std::atomic<PortDriver*> sampled_{nullptr};
+    std::atomic<EdgeSink*> sink_{nullptr};
+    std::atomic<bool> stalled_{false};
+    std::atomic<uint8_t> lastLevel_{0};  // survives Close and Open
+
+    // A tick enters only while ticks are allowed, and Close waits for ticks in
+    // progress after cancelling the timer. Together with the platform's own
+    // synchronous cancel this guarantees no tick touches a released device.
+    std::atomic<bool> ticksAllowed_{false};
+    std::atomic<int> ticksRunning_{0};
 };
 
-}  // namespace
-
-PortKind PortKindOf(int32_t portCode) {
-    if (portCode < 10) return PortKind::Serial;
-    if (portCode < 20) return PortKind::Parallel;
-    if (portCode == kGamePortCode) return PortKind::Game;
-    return PortKind::None;
-}
-
-bool IsPortButtonCode(int32_t portCode) {
-    return (portCode >= 1 && portCode <= 4) || (portCode >= 11 && portCode <= 14) || portCode == kGamePortCode;
-}
-
-void SetPortPrimitives(PortPrimitives* primitives) { primitivesOverride = primitives; }
-void SetSamplerClock(MillisecondClock* clock) { clockOverride = clock; }
-void SetPortProfile(const ProfileReader* newProfile) { profile = newProfile; }
-const ProfileReader* CurrentPortProfile() { return profile; }
-
-bool OpenPort(NotifyWindow window, int32_t portCode) {
+bool PortSampler::Open(EdgeSink& sink, int32_t portCode) {
     // Every caller closes first; a stray second open must not leak the device.
-    assert(openKind.load() == PortKind::None && samplingTimer == 0);
-    if (openKind.load() != PortKind::None || samplingTimer != 0) ClosePort();
+    if (driver_ || timer_ != 0) Close();
 
-    portHandle = kInvalidDevice;
+    const PortEntry* port = FindPort(portCode);
     // Code 0 and anything that is no port button open nothing and touch no device.
-    if (!IsPortButtonCode(portCode)) return false;
-
-    PortPrimitives& primitives = Primitives();
-    const PortKind kind = PortKindOf(portCode);
+    if (!port) return false;
     const std::string device = DeviceForPort(portCode, profile);
-    DeviceHandle handle = kInvalidDevice;
-    if (kind == PortKind::Game) {
-        handle = primitives.OpenJoystick(device);
-        if (handle == kInvalidDevice) return false;
-        portHandle = kGamePortMarker;
-    } else {
-        handle = primitives.OpenDevice(device, kind);
-        if (handle == kInvalidDevice) return false;
-        portHandle = handle;
-        // Switch the receiver on; neither result is looked at.
-        if (kind == PortKind::Serial) primitives.SetDtr(handle, true);
-        else primitives.WriteByte(handle, 1);
-    }
-    openDevice = handle;
-    openKind = kind;
-    notifyWindow = window;
-    ticksAllowed = true;
+    std::unique_ptr<PortDriver> driver = IsSimulatedDevice(device)
+                                             ? std::make_unique<SimulatedReceiver>(Clock(), utcNow_)
+                                             : Platform().MakeDriver(port->kind);
+    if (!driver || !driver->Open(device)) return false;
+    driver->Power(true);
+    driver_ = std::move(driver);
+    sampled_ = driver_.get();
+    sink_ = &sink;
+    stalled_ = false;
+    ticksAllowed_ = true;
 
-    samplingTimer = primitives.StartTimer(window);
-    // Without a timer the device stays open, receiver on; the next ClosePort releases it.
-    if (samplingTimer == 0) return false;
-    activePort = portCode;
+    timer_ = Platform().StartTimer();
+    // Without a timer the device stays open, receiver on; the next Close releases it.
+    if (timer_ == 0) return false;
+    activePort_ = portCode;
     return true;
 }
 
-void SamplerTick() {
-    TickScope scope;
-    if (!ticksAllowed.load()) return;
-    if (portHandle.load() == kInvalidDevice) return;
-
-    PortPrimitives& primitives = Primitives();
-    const DeviceHandle device = openDevice.load();
-    uint8_t level = 0;
-    switch (openKind.load()) {
-        case PortKind::Game: {
-            uint32_t buttons = 0;
-            if (!primitives.ReadJoystickButtons(device, buttons)) {
-                portHandle = kInvalidDevice;  // stalls silently until closed and opened again
-                return;
-            }
-            level = (buttons & kJoyButton1) ? 0 : 1;
-            break;
+void PortSampler::Tick() {
+    ticksRunning_.fetch_add(1);
+    if (ticksAllowed_.load() && !stalled_.load()) {
+        uint8_t level = 0;
+        switch (sampled_.load()->ReadLevel()) {
+            case LineRead::Low: level = 0; break;
+            case LineRead::High: level = 1; break;
+            case LineRead::Unchanged: level = lastLevel_.load(); break;
+            case LineRead::Stalled: stalled_ = true; level = lastLevel_.load(); break;
         }
-        case PortKind::Serial: {
-            uint32_t status = 0;
-            switch (primitives.ReadModemStatus(device, status)) {
-                case ModemRead::Ok: break;
-                case ModemRead::Failed: return;  // no edge: the level counts as unchanged
-                case ModemRead::Gone: portHandle = kInvalidDevice; return;
-            }
-            level = (status & kModemDsrOn) ? 1 : 0;
-            break;
-        }
-        case PortKind::Parallel: level = ParallelLevel(primitives, device); break;
-        case PortKind::None: level = 0; break;
+        if (level != lastLevel_.load()) sink_.load()->PostEdge(level, Clock().NowMs());
+        lastLevel_ = level;
     }
-    if (level != lastLevel.load()) primitives.PostEdge(notifyWindow.load(), level, Clock().NowMs());
-    lastLevel = level;
+    ticksRunning_.fetch_sub(1);
 }
 
-void ClosePort() {
-    PortPrimitives& primitives = Primitives();
-    ticksAllowed = false;
-    if (samplingTimer != 0) primitives.CancelTimer(samplingTimer);
-    samplingTimer = 0;
+void PortSampler::Close() {
+    ticksAllowed_ = false;
+    if (timer_ != 0) Platform().CancelTimer(timer_);
+    timer_ = 0;
     // Only a tick that began before ticks were stopped can still be running.
-    while (ticksRunning.load() != 0) std::this_thread::yield();
+    while (ticksRunning_.load() != 0) std::this_thread::yield();
 
-    const DeviceHandle device = openDevice.load();
-    switch (openKind.load()) {
-        case PortKind::Serial:
-            primitives.SetDtr(device, false);
-            primitives.CloseDevice(device);
-            break;
-        case PortKind::Parallel:
-            primitives.WriteByte(device, 0);
-            primitives.CloseDevice(device);
-            break;
-        case PortKind::Game: primitives.CloseJoystick(device); break;
-        case PortKind::None: break;
+    if (driver_) {
+        driver_->Power(false);
+        driver_->Close();
     }
-    openKind = PortKind::None;
-    openDevice = kInvalidDevice;
-    portHandle = kInvalidDevice;
-    notifyWindow = nullptr;
+    sampled_ = nullptr;
+    sink_ = nullptr;
+    driver_.reset();
 }
+
+PortSampler sampler;
+
+}  // namespace
+
+bool OpenPort(EdgeSink& sink, int32_t portCode) { return sampler.Open(sink, portCode); }
+void ClosePort() { sampler.Close(); }
+void SamplerTick() { sampler.Tick(); }
+int32_t ActivePort() { return sampler.activePort_.load(); }
+void SetActivePort(int32_t portCode) { sampler.activePort_ = portCode; }
+
+void SetPortPlatform(PortPlatform* platform) { sampler.SetPlatform(platform); }
+void SetSamplerClock(MillisecondClock* clock) { sampler.SetClock(clock); }
+void SetSimulatedUtc(UtcSourceFn utcNow) { sampler.SetUtc(utcNow ? utcNow : SystemUtcMs); }
+void SetPortProfile(const ProfileReader* profile) { sampler.profile = profile; }
+const ProfileReader* CurrentPortProfile() { return sampler.profile; }

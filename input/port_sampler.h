@@ -1,41 +1,24 @@
 // The port sampler: opens the chosen port, switches the receiver on, reads the
 // line every 25 ms on the timer's thread and posts every change of level with a
-// millisecond stamp to the window. One program-wide instance, no object around it.
+// millisecond stamp to the edge sink. One program-wide instance.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
-#include "input/port_primitives.h"
+#include "input/port_driver.h"
+#include "input/sim_receiver.h"
 
 class MillisecondClock;
 class ProfileReader;
 
-// Port codes: 1-4 COM1-COM4, 11-14 LPT1-LPT4, 20 the game port, 0 none.
-constexpr int32_t kGamePortCode = 20;
-
-// Device names by index: the port code itself up to 10, the code minus 6 above.
-extern const char* const portDeviceNames[9];
-
-// The kind by the two comparisons: below 10 serial, below 20 parallel, 20 game.
-PortKind PortKindOf(int32_t portCode);
-// One of the nine codes a port button stands for (0 is not among them).
-bool IsPortButtonCode(int32_t portCode);
-
-// The game port's marker in portHandle. Only a state marker: no device call is
-// ever made with it, and which kind is open is never read from it.
-constexpr DeviceHandle kGamePortMarker = 1;
-
-// Sampler state. The timer's thread reads these, so they are atomic.
-extern std::atomic<DeviceHandle> portHandle;   // invalid when nothing is open or sampling stalled
-extern uint32_t samplingTimer;                  // window thread only; 0 when no timer runs
-extern std::atomic<NotifyWindow> notifyWindow;
-extern std::atomic<int32_t> activePort;         // code of the last successful OpenPort
-extern std::atomic<uint8_t> lastLevel;          // survives ClosePort and OpenPort
-
-// Window thread. OpenPort must only be called while nothing is open.
-bool OpenPort(NotifyWindow window, int32_t portCode);
+// Window thread. Opening while a port is open closes that one first.
+bool OpenPort(EdgeSink& sink, int32_t portCode);
 void ClosePort();
+
+// Code of the last successful OpenPort; the dialog sets it before its first
+// open and opens it again after a setting pause. ClosePort keeps it.
+int32_t ActivePort();
+void SetActivePort(int32_t portCode);
 
 // The edge message's second parameter holds the stamp in its low 32 bits (it
 // is 64 bits wide on x86_64 Windows); reception reads them as signed.
@@ -45,9 +28,11 @@ inline int32_t EdgeStampFromParam(uint64_t param) { return static_cast<int32_t>(
 void SamplerTick();
 
 // Seams, for the program's start-up and for tests; nullptr restores the
-// default (the platform's primitives with the simulated receiver in front,
-// the system's millisecond clock, no profile). Change them only while closed.
-void SetPortPrimitives(PortPrimitives* primitives);
+// default (the machine's ports, the system's millisecond clock, no profile,
+// the system's UTC for the simulated receiver). Change them only while closed;
+// a new platform also forgets the active port and the last level.
+void SetPortPlatform(PortPlatform* platform);
 void SetSamplerClock(MillisecondClock* clock);
+void SetSimulatedUtc(UtcSourceFn utcNow);
 void SetPortProfile(const ProfileReader* profile);
 const ProfileReader* CurrentPortProfile();

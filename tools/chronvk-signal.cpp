@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "input/dcf77_signal.h"
+#include "input/edge_log.h"
 
 namespace {
 
@@ -99,18 +100,8 @@ class LineWriter {
 public:
     ~LineWriter() { Flush(); }
     void Edge(dcf77::SampledEdge edge) {
-        if (used_ + 16 > sizeof buffer_) Flush();
-        char digits[10];
-        int n = 0;
-        uint32_t stamp = edge.stampMs;
-        do {
-            digits[n++] = static_cast<char>('0' + stamp % 10);
-            stamp /= 10;
-        } while (stamp != 0);
-        buffer_[used_++] = static_cast<char>('0' + edge.level);
-        buffer_[used_++] = ' ';
-        while (n > 0) buffer_[used_++] = digits[--n];
-        buffer_[used_++] = '\n';
+        if (used_ + kEdgeLineMax > sizeof buffer_) Flush();
+        used_ += FormatEdgeLine({edge.level, edge.stampMs}, buffer_ + used_);
     }
     void Flush() {
         if (used_ != 0) std::fwrite(buffer_, 1, used_, stdout);

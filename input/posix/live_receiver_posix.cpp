@@ -8,9 +8,11 @@
 
 namespace {
 
-volatile sig_atomic_t stopRequested = 0;
+// Set from a signal handler or another thread; read by the dispatching thread.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
-extern "C" void OnStopSignal(int) { stopRequested = 1; }
+extern "C" void OnStopSignal(int) { stopRequested = true; }
 
 // Installs the stop handler for the reception's lifetime, without SA_RESTART so
 // that a waiting poll returns at once.
@@ -37,20 +39,20 @@ private:
 
 }  // namespace
 
-void StopLiveReception() { stopRequested = 1; }
+void StopLiveReception() { stopRequested = true; }
 
 LiveResult ReceiveLive(int32_t portCode, EdgeHandler& handler) {
     EdgeEventLoop loop;
     if (!loop.Ok()) return LiveResult::Failed;
-    stopRequested = 0;
+    stopRequested = false;
     StopSignals signals;
-    if (!OpenPort(loop.Window(), portCode)) {
+    if (!OpenPort(loop, portCode)) {
         ClosePort();  // a device may be open without its timer
         return LiveResult::OpenFailed;
     }
     // A bounded wait, so a signal that reached the sampling thread is seen too;
     // a wait cut short by any other signal simply goes round again.
-    while (stopRequested == 0) loop.Dispatch(250, handler);
+    while (!stopRequested.load()) loop.Dispatch(250, handler);
     ClosePort();
     return LiveResult::Interrupted;
 }

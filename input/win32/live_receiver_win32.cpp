@@ -1,35 +1,31 @@
-#include <windows.h>
+#include "input/win32/live_receiver_win32.h"
 
 #include <atomic>
 
 #include "input/live_receiver.h"
 #include "input/port_sampler.h"
+#include "input/win32/window_edge_sink.h"
 
 namespace {
 
 std::atomic<bool> stopRequested{false};
 std::atomic<HWND> receiverWindow{nullptr};
+// Signalled once the port is closed; reset while a reception runs.
+HANDLE portClosed = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 EdgeHandler* currentHandler = nullptr;
 
 constexpr UINT kStopMessage = WM_APP + 1;
+// Well inside the 5 seconds Windows grants a handler for a closed console.
+constexpr DWORD kCloseWaitMs = 3000;
 
 void WakeReceiver() {
     if (HWND window = receiverWindow.load()) PostMessageA(window, kStopMessage, 0, 0);
 }
 
-BOOL WINAPI OnConsoleControl(DWORD) {
-    stopRequested = true;
-    WakeReceiver();
-    return TRUE;
-}
-
 LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMNOTIFY) {
-        // The level is the low byte; the stamp the low 32 bits, read as signed
-        // (lParam is 64 bits wide on x86_64).
         if (currentHandler)
-            currentHandler->OnEdge(static_cast<uint8_t>(wParam & 0xFF),
-                                   static_cast<int32_t>(static_cast<uint32_t>(lParam)));
+            currentHandler->OnEdge(static_cast<uint8_t>(wParam & 0xFF), EdgeStampFromParam(static_cast<uint64_t>(lParam)));
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -60,6 +56,13 @@ private:
 
 }  // namespace
 
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    StopLiveReception();
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        WaitForSingleObject(portClosed, kCloseWaitMs);
+    return TRUE;
+}
+
 void StopLiveReception() {
     stopRequested = true;
     WakeReceiver();
@@ -68,12 +71,14 @@ void StopLiveReception() {
 LiveResult ReceiveLive(int32_t portCode, EdgeHandler& handler) {
     ReceiverWindow window;
     if (!window.Get()) return LiveResult::Failed;
+    WindowEdgeSink sink(window.Get());
     stopRequested = false;
+    ResetEvent(portClosed);
     currentHandler = &handler;
     receiverWindow = window.Get();
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     LiveResult result = LiveResult::Interrupted;
-    if (!OpenPort(window.Get(), portCode)) {
+    if (!OpenPort(sink, portCode)) {
         result = LiveResult::OpenFailed;
     } else {
         MSG message;
@@ -83,6 +88,7 @@ LiveResult ReceiveLive(int32_t portCode, EdgeHandler& handler) {
         }
     }
     ClosePort();
+    SetEvent(portClosed);
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     receiverWindow = nullptr;
     currentHandler = nullptr;

@@ -1,37 +1,25 @@
-// Opening and closing ports while a timer thread ticks as fast as it can: built
-// with ThreadSanitizer this shows any unsynchronised access between the window
-// thread and the tick, and the layer below counts every tick that uses a
-// released device or one of the wrong kind.
+// The window thread against the timer thread. Built with ThreadSanitizer
+// (label "race") this shows any unsynchronised access between them.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
+#include "input/live_receiver.h"
 #include "input/port_sampler.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/memory_profile.h"
 
 namespace {
 
 // Only atomics here, no locks: a lock in the fake would order the two threads
 // and hide a race in the sampler. Every read flips the line, so ticks post.
-class ThreadedPrimitives final : public PortPrimitives {
+class ThreadedPlatform final : public PortPlatform, public EdgeSink {
 public:
-    DeviceHandle OpenDevice(const std::string&, PortKind kind) override { return Open(kind); }
-    void CloseDevice(DeviceHandle d) override { Close(d); }
-    void SetDtr(DeviceHandle d, bool) override { Use(d, PortKind::Serial); }
-    ModemRead ReadModemStatus(DeviceHandle d, uint32_t& status) override {
-        status = Use(d, PortKind::Serial) ? kModemDsrOn : 0;
-        return ModemRead::Ok;
-    }
-    bool WriteByte(DeviceHandle d, uint8_t) override { return Use(d, PortKind::Parallel); }
-    uint32_t LastError() override { return kErrorNotReady; }
-    DeviceHandle OpenJoystick(const std::string&) override { return Open(PortKind::Game); }
-    bool ReadJoystickButtons(DeviceHandle d, uint32_t& buttons) override {
-        buttons = Use(d, PortKind::Game) ? kJoyButton1 : 0;
-        return true;
-    }
-    void CloseJoystick(DeviceHandle d) override { Close(d); }
-    uint32_t StartTimer(NotifyWindow) override {
+    std::unique_ptr<PortDriver> MakeDriver(PortKind) override { return std::make_unique<Driver>(*this); }
+    uint32_t StartTimer() override {
         stop_ = false;
         thread_ = std::thread([this] {
             for (; !stop_.load(); ticks.fetch_add(1)) SamplerTick();
@@ -42,54 +30,94 @@ public:
         stop_ = true;
         thread_.join();
     }
-    bool PostEdge(NotifyWindow, uint8_t, uint32_t) override {
+    bool PostEdge(uint8_t, uint32_t) override {
         posts.fetch_add(1);
         return true;
     }
 
-    std::atomic<int> violations{0};
+    std::atomic<int> violations{0}, openDrivers{0};
     std::atomic<long> ticks{0}, posts{0};
 
 private:
-    // Every device gets a handle of its own, so a tick on a released one shows.
-    DeviceHandle Open(PortKind kind) {
-        if (kind_.exchange(kind) != PortKind::None) violations.fetch_add(1);
-        handle_ = ++next_;
-        return handle_;
-    }
-    void Close(DeviceHandle h) {
-        if (h != handle_.exchange(kInvalidDevice)) violations.fetch_add(1);
-        kind_ = PortKind::None;
-    }
-    // Returns the next level of a line that flips at every read.
-    bool Use(DeviceHandle h, PortKind needed) {
-        if (h != handle_.load() || kind_.load() != needed) violations.fetch_add(1);
-        return (++reads_ & 1) != 0;
-    }
+    class Driver final : public PortDriver {
+    public:
+        explicit Driver(ThreadedPlatform& p) : p_(p) {}
+        bool Open(const std::string&) override {
+            if (p_.openDrivers.fetch_add(1) != 0) p_.violations.fetch_add(1);
+            open_ = true;
+            return true;
+        }
+        void Power(bool) override { Use(); }
+        LineRead ReadLevel() override { return LevelRead(Use()); }
+        void Close() override {
+            Use();
+            open_ = false;
+            p_.openDrivers.fetch_sub(1);
+        }
 
-    std::atomic<PortKind> kind_{PortKind::None};
-    std::atomic<DeviceHandle> handle_{kInvalidDevice};
-    DeviceHandle next_ = 10;
-    std::atomic<unsigned> reads_{0};
+    private:
+        // Returns the next level of a line that flips at every read.
+        bool Use() {
+            if (!open_.load()) p_.violations.fetch_add(1);
+            return (++reads_ & 1) != 0;
+        }
+        ThreadedPlatform& p_;
+        std::atomic<bool> open_{false};
+        std::atomic<unsigned> reads_{0};
+    };
+
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
 TEST(SamplerRace, OpenAndCloseAThousandTimesWhileTicking) {
-    ThreadedPrimitives primitives;
-    SetPortPrimitives(&primitives);
+    ThreadedPlatform platform;
+    SetPortPlatform(&platform);
     const int32_t codes[] = {1, 11, kGamePortCode, 3, 14};
     for (int i = 0; i < 1000; ++i) {
-        ASSERT_TRUE(OpenPort(nullptr, codes[i % 5]));
+        ASSERT_TRUE(OpenPort(platform, codes[i % 5]));
         // A few ticks on this port before switching; the tick count is the
         // sampler's own progress, so nothing sleeps.
-        const long target = primitives.ticks.load() + 3;
-        while (primitives.ticks.load() < target) std::this_thread::yield();
+        const long target = platform.ticks.load() + 3;
+        while (platform.ticks.load() < target) std::this_thread::yield();
         ClosePort();
     }
-    SetPortPrimitives(nullptr);
-    EXPECT_EQ(primitives.violations.load(), 0);
-    EXPECT_GT(primitives.posts.load(), 0);
+    SetPortPlatform(nullptr);
+    EXPECT_EQ(platform.violations.load(), 0);
+    EXPECT_GT(platform.posts.load(), 0);
+}
+
+class CountEdges final : public EdgeHandler {
+public:
+    void OnEdge(uint8_t level, int32_t) override {
+        levels += static_cast<char>('0' + level);
+        count = static_cast<int>(levels.size());
+    }
+    std::string levels;
+    std::atomic<int> count{0};
+};
+
+// The simulated receiver through the machine's own timer and hand-over (on
+// Windows the multimedia timer, TCB and the edge message), stopped from
+// another thread as a signal handler or the console's handler would.
+TEST(LiveReception, TheMachinesTimerDeliversEdgesUntilStoppedFromAnotherThread) {
+    RacingClock clock;
+    MemoryProfile profile;
+    profile.ports = {{"COM1", "SIM"}};
+    SetSamplerClock(&clock);
+    SetPortProfile(&profile);
+    CountEdges edges;
+    std::thread stopper([&edges] {
+        while (edges.count.load() < 4) std::this_thread::yield();
+        StopLiveReception();
+    });
+    EXPECT_EQ(ReceiveLive(1, edges), LiveResult::Interrupted);
+    stopper.join();
+    SetPortProfile(nullptr);
+    SetSamplerClock(nullptr);
+    // Every change arrives once and in order: the levels alternate.
+    ASSERT_GE(edges.levels.size(), 4u);
+    for (size_t i = 1; i < edges.levels.size(); ++i) EXPECT_NE(edges.levels[i], edges.levels[i - 1]) << i;
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "reception/dcf_state.h"
 #include "reception/edge_decoder.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/fake_port_primitives.h"
+#include "tests/support/fake_port_platform.h"
 #include "tests/support/memory_profile.h"
 
 namespace {
@@ -24,13 +24,13 @@ TEST(SimReceiver, FourSimulatedMinutesConfirmTheEncodedTimeOnEveryPortKind) {
     profile.ports = {{"COM2", "SIM"}, {"LPT3", "SIM"}, {"GAME", "SIM"}};
     for (int32_t code : {2, 13, kGamePortCode}) {
         SCOPED_TRACE(code);
-        FakePortPrimitives fake;
+        FakePortPlatform fake;
         FakeMillisecondClock clock{0xFFFFFFFFu - 100000u};  // the simulated time must survive the wrap
-        SimulatedReceiverPrimitives sim{fake, clock, FixedUtc};
-        SamplerSeams seams{&sim, &clock, &profile};
+        SamplerSeams seams{&fake, &clock, &profile};
+        SetSimulatedUtc(FixedUtc);
         ResetReception();
 
-        ASSERT_TRUE(OpenPort(nullptr, code));
+        ASSERT_TRUE(OpenPort(fake.sink, code));
         for (int64_t t = 0; t < 4 * dcf77::kMinuteMs; t += 25) {
             clock.Advance(25);
             fake.Tick();
@@ -45,18 +45,6 @@ TEST(SimReceiver, FourSimulatedMinutesConfirmTheEncodedTimeOnEveryPortKind) {
         EXPECT_EQ((std::array<int, 7>{t.hour, t.minute, t.weekday, t.day, t.month, t.year, t.summerTime}),
                   (std::array<int, 7>{14, 7, 7, 6, 12, 26, 0}));
     }
-}
-
-TEST(SimReceiver, RealDevicesPassThroughWithTheirOwnLastError) {
-    FakePortPrimitives real;
-    FakeMillisecondClock clock;
-    SimulatedReceiverPrimitives sim(real, clock, FixedUtc);
-    real.lastErrorValue = 87;
-    const DeviceHandle device = sim.OpenDevice("LPT1", PortKind::Parallel);
-    EXPECT_TRUE(sim.WriteByte(device, 1));
-    EXPECT_EQ(sim.LastError(), 87u);
-    sim.CloseDevice(device);
-    EXPECT_EQ(real.calls, (std::vector<std::string>{"open", "write1", "lasterror", "close"}));
 }
 
 }  // namespace

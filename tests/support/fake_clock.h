@@ -1,6 +1,8 @@
 // A millisecond clock that stands still until a test moves it.
 #pragma once
 
+#include <atomic>
+
 #include "timebase/millisecond_clock.h"
 
 class FakeMillisecondClock final : public MillisecondClock {
@@ -12,4 +14,12 @@ public:
 
 private:
     uint32_t now_;
+};
+
+// A clock that races ahead 50 ms at every reading, so the simulated receiver's
+// line changes every few ticks of a real sampling timer.
+class RacingClock final : public MillisecondClock {
+public:
+    uint32_t NowMs() override { return reads.fetch_add(1) * 50u; }
+    std::atomic<uint32_t> reads{0};
 };

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "input/port_devices.h"
+#include "input/port_table.h"
 #include "input/profile_reader.h"
 
 class MemoryProfile final : public ProfileReader {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/dcf77_signal.h"
+#include "input/edge_log.h"
 #include "tools/decode/decode_main.h"
 
 namespace {
@@ -47,7 +48,8 @@ std::string Log(int64_t startUtc, int minutes, uint8_t polarity = 0) {
     options.initialLevel = polarity;  // the line starts idle
     std::string log;
     dcf77::GenerateEdges(options, [&](dcf77::SampledEdge e) {
-        log += std::to_string(e.level) + " " + std::to_string(e.stampMs) + "\n";
+        char line[kEdgeLineMax];
+        log.append(line, FormatEdgeLine({e.level, e.stampMs}, line));
     });
     return log;
 }

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "input/edge_log.h"
 #include "input/live_receiver.h"
-#include "input/port_devices.h"
 #include "input/port_sampler.h"
 #include "input/profile_reader.h"
 
@@ -14,7 +14,8 @@ namespace {
 // --device stands in for the profile's mapping of the chosen port.
 class DeviceOverride final : public ProfileReader {
 public:
-    DeviceOverride(int32_t portCode, const char* device) : key_(PortKey(portCode)), device_(device) {}
+    DeviceOverride(int32_t portCode, const char* device)
+        : key_(FindPort(portCode) ? FindPort(portCode)->name : ""), device_(device) {}
     bool ReadString(const char* section, const char* key, std::string& value) const override {
         if (std::strcmp(section, kPortsSection) != 0 || key_ != key) return false;
         value = device_;
@@ -34,7 +35,8 @@ public:
     void OnEdge(uint8_t level, int32_t stamp) override {
         const auto raw = static_cast<uint32_t>(stamp);
         if (record_) {
-            std::fprintf(record_, "%u %lu\n", static_cast<unsigned>(level), static_cast<unsigned long>(raw));
+            char line[kEdgeLineMax];
+            std::fwrite(line, 1, FormatEdgeLine({level, raw}, line), record_);
             std::fflush(record_);
         }
         text_.clear();
@@ -55,6 +57,10 @@ private:
 int DecodeLive(const LiveOptions& live, DecodeSession& session, std::FILE* out, std::FILE* err) {
     std::FILE* record = nullptr;
     if (live.recordPath) {
+        if (IsReservedDeviceName(live.recordPath)) {
+            std::fprintf(err, "chronvk-decode: %s: a device name on Windows, not a file\n", live.recordPath);
+            return 1;
+        }
         record = std::fopen(live.recordPath, "a");
         if (!record) {
             std::fprintf(err, "chronvk-decode: %s: %s\n", live.recordPath, std::strerror(errno));

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "input/port_sampler.h"
+#include "input/edge_log.h"
+#include "input/port_table.h"
 #include "reception/strict_confirmation.h"
 #include "tools/decode/decode_live.h"
 #include "tools/decode/decode_session.h"
-#include "tools/decode/edge_log.h"
 
 namespace {
 

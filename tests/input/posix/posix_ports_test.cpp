@@ -1,17 +1,17 @@
-// The Linux sampling thread and the pipe that hands its edges to the event loop.
+// The Linux sampling thread, the pipe that hands its edges to the event loop,
+// and the joystick driver's refusal of what is no joystick.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "timebase/millisecond_clock.h"
 #include "input/port_sampler.h"
 #include "input/posix/edge_event_loop.h"
-#include "input/sim_receiver.h"
-#include "tests/support/fake_port_primitives.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_port_platform.h"
 #include "tests/support/memory_profile.h"
 
 namespace {
@@ -19,59 +19,56 @@ namespace {
 class Collect final : public EdgeHandler {
 public:
     void OnEdge(uint8_t level, int32_t stamp) override {
-        if (levels.empty()) first = stamp;
         levels += static_cast<char>('0' + level);
+        stamps.push_back(stamp);
+        if (nested) nested(level, stamp);
     }
     std::string levels;
-    int32_t first = 0;
+    std::vector<int32_t> stamps;
+    std::function<void(uint8_t, int32_t)> nested;
 };
 
-// The signal's time races ahead, 50 ms at every reading, so the simulated
-// line changes every few ticks of the real sampling thread.
-class RacingClock final : public MillisecondClock {
-public:
-    uint32_t NowMs() override { return reads.fetch_add(1) * 50u; }
-    std::atomic<uint32_t> reads{0};
-};
-
-// Waits for what the sampling thread brings about; the limit only guards
-// against a broken build hanging the suite.
-template <typename Condition>
-bool Eventually(Condition condition) {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-    return condition();
-}
-
-TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipeAndDeliversEachChangeOnce) {
+TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     RacingClock clock;
-    SimulatedReceiverPrimitives sim(PlatformPortPrimitives(), clock);
     MemoryProfile profile;
     profile.ports = {{"COM1", "SIM"}};
     EdgeEventLoop loop;
     Collect collect;
-    SamplerSeams seams{&sim, &clock, &profile};
+    SamplerSeams seams{nullptr, &clock, &profile};
     // A window thread that stops reading: the pipe fills and posting fails, never waits.
-    ASSERT_TRUE(loop.Post(1, 0xFFFFFFFFu));
+    ASSERT_TRUE(loop.PostEdge(1, 0xFFFFFFFFu));
     size_t filled = 1;
-    while (loop.Post(0, 0)) ++filled;
-    ASSERT_TRUE(OpenPort(loop.Window(), 1));
+    while (loop.PostEdge(0, 0)) ++filled;
+    ASSERT_TRUE(OpenPort(loop, 1));
     const uint32_t target = clock.reads.load() + 40;  // two seconds of signal: marks that cannot fit
-    EXPECT_TRUE(Eventually([&] { return clock.reads.load() >= target; }));
+    while (clock.reads.load() < target) std::this_thread::yield();
     ClosePort();  // returns: the sampler never waited on the pipe
     while (loop.Dispatch(0, collect) > 0) {
     }
     EXPECT_EQ(collect.levels, "1" + std::string(filled - 1, '0'));  // what fit, in order, and no more
-    EXPECT_EQ(collect.first, -1);  // stamps are read signed
+    EXPECT_EQ(collect.stamps[0], -1);  // stamps are read signed
+}
 
-    collect.levels.clear();
-    ASSERT_TRUE(OpenPort(loop.Window(), 1));
-    EXPECT_TRUE(Eventually([&] { return loop.Dispatch(0, collect) >= 0 && collect.levels.size() >= 4; }));
-    ClosePort();
-    while (loop.Dispatch(0, collect) > 0) {
-    }
-    // Every change arrives once and in order: the levels alternate.
-    for (size_t i = 1; i < collect.levels.size(); ++i) EXPECT_NE(collect.levels[i], collect.levels[i - 1]) << i;
+TEST(PosixPorts, ANestedDispatchTakesTheRestOfTheBatchBeforeNewerEdges) {
+    EdgeEventLoop loop;
+    Collect collect;
+    for (uint32_t stamp : {1u, 2u, 3u}) ASSERT_TRUE(loop.PostEdge(0, stamp));
+    // The handler of edge 1 sees edge 4 arrive and runs a message box's loop.
+    collect.nested = [&](uint8_t, int32_t stamp) {
+        if (stamp != 1) return;
+        loop.PostEdge(0, 4);
+        loop.Dispatch(0, collect);
+    };
+    loop.Dispatch(0, collect);
+    EXPECT_EQ(collect.stamps, (std::vector<int32_t>{1, 2, 3, 4}));
+}
+
+TEST(PosixPorts, TheGamePortRefusesADeviceThatIsNoJoystick) {
+    MemoryProfile profile;
+    profile.ports = {{"GAME", "/dev/zero"}};
+    SamplerSeams seams{nullptr, nullptr, &profile};
+    EdgeEventLoop loop;
+    EXPECT_FALSE(OpenPort(loop, kGamePortCode));
 }
 
 }  // namespace

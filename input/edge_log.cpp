@@ -1,4 +1,7 @@
-#include "tools/decode/edge_log.h"
+#include "input/edge_log.h"
+
+#include <cctype>
+#include <string>
 
 namespace {
 
@@ -43,4 +46,35 @@ EdgeLine ParseEdgeLine(std::string_view line) {
     }
     return {EdgeLineKind::Edge, {static_cast<uint8_t>(level[0] - '0'), static_cast<uint32_t>(value)},
             nullptr};
+}
+
+std::size_t FormatEdgeLine(Edge edge, char* out) {
+    char digits[10];
+    std::size_t count = 0;
+    uint32_t stamp = edge.stamp;
+    do {
+        digits[count++] = static_cast<char>('0' + stamp % 10);
+        stamp /= 10;
+    } while (stamp != 0);
+    std::size_t used = 0;
+    out[used++] = static_cast<char>('0' + edge.level);
+    out[used++] = ' ';
+    while (count > 0) out[used++] = digits[--count];
+    out[used++] = '\n';
+    return used;
+}
+
+bool IsReservedDeviceName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\:");
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    name = name.substr(0, name.find('.'));
+    // Windows ignores trailing blanks: "nul .txt" is NUL too.
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    std::string upper;
+    for (char c : name) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (upper == device) return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+           upper[3] <= '9';
 }

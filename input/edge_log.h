@@ -1,0 +1,38 @@
+// Edge logs: one edge a line, "LEVEL STAMP_MS", as the sampler posts them;
+// '#' starts a comment line. Every program that writes or reads one comes here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+struct Edge {
+    uint8_t level;
+    uint32_t stamp;
+};
+
+enum class EdgeLineKind { Edge, Ignored, Bad };
+
+struct EdgeLine {
+    EdgeLineKind kind;
+    Edge edge;
+    const char* why;  // for a bad line
+};
+
+// One line without its line feed. Lines of only white space and lines starting with '#' are
+// ignored; anything but two fields (level 0 or 1, stamp 0..4294967295)
+// separated by spaces or tabs is bad. A trailing carriage return is allowed so
+// that logs written on Windows replay as they are.
+EdgeLine ParseEdgeLine(std::string_view line);
+
+// The longest line FormatEdgeLine writes: "1 4294967295\n".
+constexpr std::size_t kEdgeLineMax = 13;
+
+// Writes the edge's line with its line feed into `out` (room for kEdgeLineMax
+// characters, no terminating zero) and returns its length.
+std::size_t FormatEdgeLine(Edge edge, char* out);
+
+// Whether Windows would open a device instead of a file by this path's last
+// component: CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$ and CONOUT$, in
+// any case, with any extension ("com1.log" is the port COM1).
+bool IsReservedDeviceName(std::string_view path);
