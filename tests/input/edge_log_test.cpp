@@ -39,16 +39,9 @@ TEST(EdgeLog, LineKinds) {
     }
 }
 
-TEST(EdgeLog, WrittenLinesReadBack) {
-    for (const Edge edge : {Edge{0, 0}, Edge{1, 10000}, Edge{1, 4294967295u}}) {
-        char line[kEdgeLineMax];
-        const std::string text(line, FormatEdgeLine(edge, line));
-        ASSERT_EQ(text.back(), '\n');
-        const EdgeLine parsed = ParseEdgeLine(std::string_view(text).substr(0, text.size() - 1));
-        EXPECT_EQ(parsed.kind, EdgeLineKind::Edge) << text;
-        EXPECT_EQ(parsed.edge.level, edge.level);
-        EXPECT_EQ(parsed.edge.stamp, edge.stamp);
-    }
+TEST(EdgeLog, TheLongestLineFitsItsBuffer) {
+    char line[kEdgeLineMax];
+    EXPECT_EQ(std::string(line, FormatEdgeLine({1, 4294967295u}, line)), "1 4294967295\n");
 }
 
 TEST(EdgeLog, WindowsDeviceNamesAreNoFiles) {

@@ -25,10 +25,10 @@ protected:
 
 TEST_F(PortSamplerTest, NoPortMeansNoTimerAndNothingToClose) {
     ClosePort();
-    for (int32_t code : {0, -1, 5, 10, 19, 21}) EXPECT_FALSE(OpenPort(fake.sink, code)) << code;
+    for (int32_t code : {0, -1, 5, 10, 19, 21}) EXPECT_FALSE(OpenPort(fake, code)) << code;
     EXPECT_TRUE(fake.calls.empty());
     fake.openFails = true;
-    EXPECT_FALSE(OpenPort(fake.sink, 4));
+    EXPECT_FALSE(OpenPort(fake, 4));
     ClosePort();
     EXPECT_EQ(fake.calls.size(), 1u);  // the open alone: no timer, nothing on a device that is not open
     EXPECT_EQ(ActivePort(), 0);
@@ -40,7 +40,7 @@ TEST_F(PortSamplerTest, EveryPortPowersReadsAndReleasesInOrderEvenWithATickInsid
     fake.insideStart = SamplerTick;
     for (int32_t code : {kGamePortCode, 1, 11, 1}) {
         fake.calls.clear();
-        ASSERT_TRUE(OpenPort(fake.sink, code));
+        ASSERT_TRUE(OpenPort(fake, code));
         fake.Tick();
         ClosePort();
         EXPECT_EQ(fake.calls, (Calls{"open", "on", "timer", "read", "read", "cancel", "off", "close"}));
@@ -49,14 +49,14 @@ TEST_F(PortSamplerTest, EveryPortPowersReadsAndReleasesInOrderEvenWithATickInsid
 }
 
 TEST_F(PortSamplerTest, OpeningWhileOpenClosesTheOldPortFirst) {
-    ASSERT_TRUE(OpenPort(fake.sink, 1));
-    ASSERT_TRUE(OpenPort(fake.sink, 12));
+    ASSERT_TRUE(OpenPort(fake, 1));
+    ASSERT_TRUE(OpenPort(fake, 12));
     EXPECT_EQ(fake.calls, (Calls{"open", "on", "timer", "cancel", "off", "close", "open", "on", "timer"}));
     EXPECT_EQ(ActivePort(), 12);
 }
 
 TEST_F(PortSamplerTest, EachChangeIsPostedOnceWithTheStampOfItsTick) {
-    ASSERT_TRUE(OpenPort(fake.sink, 1));
+    ASSERT_TRUE(OpenPort(fake, 1));
     fake.postSucceeds = false;  // a dropped post is not repeated either
     const struct { LineRead line; bool reopen, posted; } steps[] = {
         {LineRead::Low, false, false}, {LineRead::High, false, true}, {LineRead::High, false, false},
@@ -67,7 +67,7 @@ TEST_F(PortSamplerTest, EachChangeIsPostedOnceWithTheStampOfItsTick) {
     for (const auto& step : steps) {
         if (step.reopen) {
             ClosePort();
-            ASSERT_TRUE(OpenPort(fake.sink, 1));
+            ASSERT_TRUE(OpenPort(fake, 1));
         }
         clock.Advance(25);
         fake.line = step.line;
@@ -81,7 +81,7 @@ TEST_F(PortSamplerTest, EachChangeIsPostedOnceWithTheStampOfItsTick) {
 }
 
 TEST_F(PortSamplerTest, AStalledLineStaysSilentUntilReopened) {
-    ASSERT_TRUE(OpenPort(fake.sink, kGamePortCode));
+    ASSERT_TRUE(OpenPort(fake, kGamePortCode));
     fake.line = LineRead::Stalled;
     fake.Tick();
     fake.line = LineRead::High;
@@ -89,7 +89,7 @@ TEST_F(PortSamplerTest, AStalledLineStaysSilentUntilReopened) {
     EXPECT_TRUE(fake.posts.empty());
     EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "read"), 1);
     ClosePort();  // the device is released all the same, or the fake refuses the next open
-    ASSERT_TRUE(OpenPort(fake.sink, kGamePortCode));
+    ASSERT_TRUE(OpenPort(fake, kGamePortCode));
     fake.Tick();
     EXPECT_EQ(fake.posts.size(), 1u);
 }
@@ -97,7 +97,7 @@ TEST_F(PortSamplerTest, AStalledLineStaysSilentUntilReopened) {
 TEST_F(PortSamplerTest, TimerStartFailureLeavesTheReceiverOnUntilClosed) {
     SetActivePort(3);
     fake.timerStarts = false;
-    EXPECT_FALSE(OpenPort(fake.sink, 12));
+    EXPECT_FALSE(OpenPort(fake, 12));
     EXPECT_EQ(ActivePort(), 3);
     EXPECT_TRUE(fake.deviceOpen);
     ClosePort();
@@ -138,7 +138,7 @@ TEST(MachinePorts, AMappedRegularFileIsRefusedAndLeftAlone) {
     profile.ports = {{"COM1", path.string()}, {"LPT1", path.string()}};
     SamplerSeams seams{nullptr, nullptr, &profile};
     FakePortPlatform unused;
-    for (int32_t code : {1, 11}) EXPECT_FALSE(OpenPort(unused.sink, code)) << code;
+    for (int32_t code : {1, 11}) EXPECT_FALSE(OpenPort(unused, code)) << code;
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ(text.str(), "notes\n");

@@ -30,7 +30,7 @@ TEST(SimReceiver, FourSimulatedMinutesConfirmTheEncodedTimeOnEveryPortKind) {
         SetSimulatedUtc(FixedUtc);
         ResetReception();
 
-        ASSERT_TRUE(OpenPort(fake.sink, code));
+        ASSERT_TRUE(OpenPort(fake, code));
         for (int64_t t = 0; t < 4 * dcf77::kMinuteMs; t += 25) {
             clock.Advance(25);
             fake.Tick();

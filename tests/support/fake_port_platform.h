@@ -13,7 +13,7 @@
 
 #include "input/port_sampler.h"
 
-class FakePortPlatform final : public PortPlatform {
+class FakePortPlatform final : public PortPlatform, public EdgeSink {
 public:
     struct Post { uint8_t level; uint32_t stamp; };
 
@@ -47,17 +47,10 @@ public:
     }
 
     // The window's side: records what the sampler posts.
-    class Sink final : public EdgeSink {
-    public:
-        explicit Sink(FakePortPlatform& platform) : platform_(platform) {}
-        bool PostEdge(uint8_t level, uint32_t stamp) override {
-            platform_.posts.push_back({level, stamp});
-            return platform_.postSucceeds;
-        }
-
-    private:
-        FakePortPlatform& platform_;
-    } sink{*this};
+    bool PostEdge(uint8_t level, uint32_t stamp) override {
+        posts.push_back({level, stamp});
+        return postSucceeds;
+    }
 
 private:
     class Driver final : public PortDriver {
