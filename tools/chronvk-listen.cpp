@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "network/network.h"
-#include "network/posix/nbt_node.h"
+#include "network/nbt_node.h"
 #include "network/posix/udp_transport.h"
 #include "reception/display_texts.h"
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "network/netbios_driver.h"
-#include "network/posix/nbt_node.h"
+#include "network/nbt_node.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "network/posix/nbt_packet.h"
+#include "network/nbt_packet.h"
 
 namespace nbt {
 

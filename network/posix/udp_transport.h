@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "network/posix/nbt_transport.h"
+#include "network/nbt_transport.h"
 
 namespace nbt {
 

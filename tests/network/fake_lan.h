@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "network/posix/nbt_packet.h"
-#include "network/posix/nbt_transport.h"
+#include "network/nbt_packet.h"
+#include "network/nbt_transport.h"
 
 namespace nbt {
 

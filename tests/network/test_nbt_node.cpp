@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "network/posix/nbt_node.h"
+#include "network/nbt_node.h"
 #include "tests/network/fake_lan.h"
 
 namespace nbt {

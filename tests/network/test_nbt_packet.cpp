@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "network/posix/nbt_packet.h"
+#include "network/nbt_packet.h"
 #include "tests/network/fake_lan.h"
 
 namespace nbt {

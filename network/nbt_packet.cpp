@@ -1,4 +1,4 @@
-#include "network/posix/nbt_packet.h"
+#include "network/nbt_packet.h"
 
 #include <cstring>
 

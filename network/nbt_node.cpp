@@ -1,4 +1,4 @@
-#include "network/posix/nbt_node.h"
+#include "network/nbt_node.h"
 
 #include <algorithm>
 
