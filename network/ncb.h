@@ -9,9 +9,21 @@
 #include <cstddef>
 #include <cstdint>
 
+// netapi32 calls a completion routine with the stdcall convention. Only
+// 32-bit x86 Windows has a convention of that name; everywhere else a plain
+// function pointer is the same thing, and gcc would warn about the attribute.
+#if defined(_WIN32) && defined(__i386__)
+#define CHRONVK_NCB_CALLBACK __attribute__((stdcall))
+#else
+#define CHRONVK_NCB_CALLBACK
+#endif
+
 namespace nb {
 
 inline constexpr std::size_t kNameSize = 16;
+
+struct NCB;
+using PostRoutine = void(CHRONVK_NCB_CALLBACK*)(NCB*);
 
 struct NCB {
     uint8_t ncb_command;
@@ -24,7 +36,7 @@ struct NCB {
     uint8_t ncb_name[kNameSize];
     uint8_t ncb_rto;
     uint8_t ncb_sto;
-    void (*ncb_post)(NCB*);
+    PostRoutine ncb_post;
     uint8_t ncb_lana_num;
     uint8_t ncb_cmd_cplt;
     uint8_t ncb_reserve[sizeof(void*) == 8 ? 18 : 10];

@@ -5,6 +5,7 @@
 #include <nb30.h>
 
 #include <cstddef>
+#include <type_traits>
 
 #include "network/netbios_driver.h"
 
@@ -20,6 +21,10 @@ static_assert(offsetof(nb::NCB, ncb_name) == offsetof(::NCB, ncb_name));
 static_assert(offsetof(nb::NCB, ncb_rto) == offsetof(::NCB, ncb_rto));
 static_assert(offsetof(nb::NCB, ncb_sto) == offsetof(::NCB, ncb_sto));
 static_assert(offsetof(nb::NCB, ncb_post) == offsetof(::NCB, ncb_post));
+// Same place is not enough for the completion routine: netapi32 calls it, so
+// its convention must be the one the Windows header declares.
+static_assert(std::is_same_v<decltype(::NCB::ncb_post), void(CALLBACK*)(::NCB*)>);
+static_assert(std::is_same_v<nb::PostRoutine, void(CALLBACK*)(nb::NCB*)>);
 static_assert(offsetof(nb::NCB, ncb_lana_num) == offsetof(::NCB, ncb_lana_num));
 static_assert(offsetof(nb::NCB, ncb_cmd_cplt) == offsetof(::NCB, ncb_cmd_cplt));
 static_assert(offsetof(nb::NCB, ncb_event) == offsetof(::NCB, ncb_event));
