@@ -80,15 +80,15 @@ int32_t NetDeleteName(const char* name) {
     return NameCommand(SettledBlock(), nb::kCmdDeleteName, name);
 }
 
-int32_t NetSendDatagram(const char* destination, int32_t number, uint8_t* buffer,
-                        uint16_t length) {
-    if (SendPending()) return kSendSkipped;
+SendCode NetSendDatagram(const char* destination, int32_t number, uint8_t* buffer,
+                         uint16_t length) {
+    if (SendPending()) return SendCode::Skipped;
     netBlock.ncb_command = nb::kCmdDatagramSend | nb::kAsynch;
     netBlock.ncb_buffer = buffer;
     netBlock.ncb_length = length;
     netBlock.ncb_num = static_cast<uint8_t>(number);
     PadNetbiosName(destination, netBlock.ncb_callname);
-    return Call(netBlock);
+    return static_cast<SendCode>(Call(netBlock));
 }
 
 void BroadcastState() {

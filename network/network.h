@@ -12,8 +12,9 @@
 inline constexpr char kGroupName[] = "CHRONVK";
 inline constexpr char kMasterName[] = "CHRONVKMASTER";
 inline constexpr uint16_t kDatagramLength = sizeof(TDcfState);
-// NetSendDatagram's answer when the previous send still owns the block.
-inline constexpr int32_t kSendSkipped = 1000;
+// NetSendDatagram's answer: the NetBIOS return code of the call (Good or any
+// other), or Skipped when the previous send still owns the block.
+enum class SendCode : int32_t { Good = nb::kGoodReturn, Skipped = 1000 };
 
 // Every command goes through this block, on the adapter registration found.
 extern nb::NCB netBlock;
@@ -31,9 +32,9 @@ int32_t NetAddGroupName(const char* name);
 int32_t NetAddName(const char* name);
 // Deletes `name`; never touches a block whose datagram send is still running.
 int32_t NetDeleteName(const char* name);
-// Starts an asynchronous send; kSendSkipped when the previous one has not completed.
-int32_t NetSendDatagram(const char* destination, int32_t number, uint8_t* buffer,
-                        uint16_t length);
+// Starts an asynchronous send; Skipped when the previous one has not completed.
+SendCode NetSendDatagram(const char* destination, int32_t number, uint8_t* buffer,
+                         uint16_t length);
 // Sends the record in use to the group, if this machine is the sender.
 void BroadcastState();
 

@@ -98,7 +98,7 @@ TEST_F(NetworkTest, SendPendingForeverKeepsBlockAndBuffer) {
     dcfPtr->telegramCount = 2;
     BroadcastState();
     uint8_t other[117] = {};
-    EXPECT_EQ(NetSendDatagram(kGroupName, masterNameNumber, other, sizeof other), kSendSkipped);
+    EXPECT_EQ(NetSendDatagram(kGroupName, masterNameNumber, other, sizeof other), SendCode::Skipped);
     DeleteNetworkNames();
 
     EXPECT_EQ(driver.trace, "probe0 probe1 reset1 group1:CHRONVK add1:CHRONVKMASTER send1:CHRONVK "
