@@ -1,6 +1,7 @@
 #include "network/nbt_node.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace nbt {
 
@@ -59,7 +60,7 @@ uint8_t Node::AddName(nb::NCB* block, Adapter& adapter, bool group) {
     if (number == 0) return Complete(block, nb::kNameTableFull);
 
     const uint8_t lana = block->ncb_lana_num;
-    registration_ = Registration{true, lana, nextId_++, name, false};
+    registration_ = Registration{true, lana, nextId_++, name, group, false};
     const auto request =
         BuildRegistrationRequest(registration_.id, name, group, transport_.AdapterAddress(lana));
     // Broadcast registration: the name is ours unless a holder objects.
@@ -85,6 +86,12 @@ uint8_t Node::DeleteName(nb::NCB* block, Adapter& adapter) {
     transport_.Send(lana, Service::Name, transport_.BroadcastAddress(lana), kNamePort,
                     BuildReleaseRequest(nextId_++, name, held->group,
                                         transport_.AdapterAddress(lana)));
+    // A send still queued from the name must not go out after its release.
+    std::erase_if(adapter.sends, [&](const PendingSend& send) {
+        if (send.source != held->number) return false;
+        Complete(send.block, nb::kNameError);
+        return true;
+    });
     block->ncb_num = held->number;
     adapter.names.erase(held);
     return Complete(block, nb::kGoodReturn);
@@ -101,7 +108,7 @@ uint8_t Node::SendDatagram(nb::NCB* block, Adapter& adapter) {
     const uint8_t lana = block->ncb_lana_num;
     // The payload is copied here, so the caller's buffer is free the moment
     // the send completes, whenever the kernel takes the packet.
-    PendingSend send{block, BuildDirectGroupDatagram(
+    PendingSend send{block, source->number, BuildDirectGroupDatagram(
                                 nextId_++, transport_.AdapterAddress(lana), kDatagramPort,
                                 source->name, MakeName(block->ncb_callname),
                                 std::span<const uint8_t>(block->ncb_buffer, block->ncb_length))};
@@ -152,7 +159,9 @@ void Node::Receive(uint8_t lana, Service service, uint32_t fromAddress, uint16_t
         Malformed(service, fromAddress);
         return;
     }
-    if (parsed->scoped || parsed->type == kBroadcastDatagram) return;
+    // Error packets, datagram queries and fragments are the protocol's own
+    // traffic, not faults; this node has nothing to do with them.
+    if (!parsed->whole || parsed->scoped || parsed->type == kBroadcastDatagram) return;
     if (Find(adapters_[lana], parsed->destination) == nullptr) return;
     if (datagramHandler_) datagramHandler_(ReceivedDatagram{lana, fromAddress, *parsed});
 }
@@ -166,6 +175,7 @@ void Node::ServeName(uint8_t lana, uint32_t fromAddress, uint16_t fromPort, cons
         }
         return;
     }
+    if (Contest(lana, fromAddress, fromPort, p)) return;
     const LocalName* held = Find(adapters_[lana], p.name);
     if (held == nullptr) return;
     const uint32_t ours = transport_.AdapterAddress(lana);
@@ -178,6 +188,29 @@ void Node::ServeName(uint8_t lana, uint32_t fromAddress, uint16_t fromPort, cons
             lana, Service::Name, fromAddress, fromPort,
             BuildNegativeRegistrationResponse(p.transactionId, held->name, held->group, ours));
     }
+}
+
+// Two nodes that register one name at the same time each hear only silence,
+// since neither holds it yet, and both would take it. When the claims
+// exclude each other, the lower (address, transaction id) goes on and
+// objects as a holder would; the other gives up.
+bool Node::Contest(uint8_t lana, uint32_t fromAddress, uint16_t fromPort, const NamePacket& p) {
+    Registration& ours = registration_;
+    if (p.opcode != kOpRegistration || !p.hasAddress || !ours.active || ours.lana != lana ||
+        ours.name != p.name) {
+        return false;
+    }
+    const uint32_t address = transport_.AdapterAddress(lana);
+    const bool echo = p.address == address && p.transactionId == ours.id;
+    if (echo || (ours.group && p.group) || ours.refused) return true;
+    if (std::pair(address, ours.id) < std::pair(p.address, p.transactionId)) {
+        transport_.Send(lana, Service::Name, fromAddress, fromPort,
+                        BuildNegativeRegistrationResponse(p.transactionId, p.name, ours.group,
+                                                          address));
+    } else {
+        ours.refused = true;
+    }
+    return true;
 }
 
 const Node::LocalName* Node::Find(const Adapter& adapter, const NetbiosName& name) const {

@@ -61,6 +61,7 @@ private:
     };
     struct PendingSend {
         nb::NCB* block = nullptr;
+        uint8_t source = 0;  // the number of the name it is sent from
         std::vector<uint8_t> packet;
     };
     struct Adapter {
@@ -73,6 +74,7 @@ private:
         uint8_t lana = 0;
         uint16_t id = 0;
         NetbiosName name{};
+        bool group = false;
         bool refused = false;
     };
 
@@ -83,6 +85,7 @@ private:
     void Reset(Adapter& adapter);
     void FlushSends(uint8_t lana);
     void ServeName(uint8_t lana, uint32_t fromAddress, uint16_t fromPort, const NamePacket& p);
+    bool Contest(uint8_t lana, uint32_t fromAddress, uint16_t fromPort, const NamePacket& p);
     const LocalName* Find(const Adapter& adapter, const NetbiosName& name) const;
     uint8_t FreeNumber(const Adapter& adapter) const;
     void Malformed(Service service, uint32_t fromAddress);

@@ -331,16 +331,13 @@ std::optional<DatagramPacket> ParseDatagram(std::span<const uint8_t> packet) {
     d.id = in.U16();
     d.sourceAddress = in.U32();
     d.sourcePort = in.U16();
+    if (!in.Ok() || d.type < kDirectUnique || d.type > kLastServiceType) return std::nullopt;
+    if (d.type >= kDatagramError) return d;
     const uint16_t length = in.U16();
     const uint16_t offset = in.U16();
     if (!in.Ok()) return std::nullopt;
-    if (d.type != kDirectUnique && d.type != kDirectGroup && d.type != kBroadcastDatagram) {
-        return std::nullopt;
-    }
     // Fragments are not reassembled: a record always fits one datagram.
-    if ((d.flags & kFlagMore) != 0 || (d.flags & kFlagFirst) == 0 || offset != 0) {
-        return std::nullopt;
-    }
+    if ((d.flags & kFlagMore) != 0 || (d.flags & kFlagFirst) == 0 || offset != 0) return d;
     if (!in.Has(length)) return std::nullopt;
     Reader body(packet.subspan(kDatagramHeaderSize, length));
     auto source = ReadName(body, false);
@@ -351,6 +348,7 @@ std::optional<DatagramPacket> ParseDatagram(std::span<const uint8_t> packet) {
     d.destination = destination->name;
     d.scoped = source->scoped || destination->scoped;
     d.data = packet.subspan(kDatagramHeaderSize + body.Position(), length - body.Position());
+    d.whole = true;
     return d;
 }
 

@@ -66,6 +66,9 @@ std::vector<uint8_t> BuildPositiveQueryResponse(uint16_t id, const NetbiosName& 
 inline constexpr uint8_t kDirectUnique = 0x10;
 inline constexpr uint8_t kDirectGroup = 0x11;
 inline constexpr uint8_t kBroadcastDatagram = 0x12;
+// Error packets and datagram-service name queries and answers (0x13 to 0x16).
+inline constexpr uint8_t kDatagramError = 0x13;
+inline constexpr uint8_t kLastServiceType = 0x16;
 // Flags: first fragment, no more fragments, sent by a B node.
 inline constexpr uint8_t kFlagFirst = 0x02;
 inline constexpr uint8_t kFlagMore = 0x01;
@@ -76,13 +79,17 @@ struct DatagramPacket {
     uint16_t id = 0;
     uint32_t sourceAddress = 0;
     uint16_t sourcePort = 0;
+    // A whole direct or broadcast datagram; only then are the fields below
+    // read. Other datagram service packets (error packets, queries, fragments)
+    // are recognised by their header alone.
+    bool whole = false;
     NetbiosName source{};
     NetbiosName destination{};
     bool scoped = false;
     std::span<const uint8_t> data;  // points into the parsed packet
 };
 
-// Only whole (unfragmented) direct and broadcast datagrams are accepted.
+// Nothing for a packet that no datagram service would send.
 std::optional<DatagramPacket> ParseDatagram(std::span<const uint8_t> packet);
 
 std::vector<uint8_t> BuildDirectGroupDatagram(uint16_t id, uint32_t sourceAddress,

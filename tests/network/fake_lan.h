@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <deque>
+#include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/nbt_packet.h"
@@ -51,7 +53,8 @@ struct FakeLan {
         queue.push_back(packet);
         log.push_back(packet);
     }
-    // Delivers until nothing is left (answers included), then moves the clock.
+    // Delivers until nothing is left (answers included), runs `onPump` once if
+    // set (another node's command, say), then moves the clock.
     void Pump(uint32_t ms);
     std::vector<LanPacket> Sent(uint16_t toPort) const {
         std::vector<LanPacket> found;
@@ -64,6 +67,7 @@ struct FakeLan {
     std::vector<LanPacket> log;
     std::deque<LanPacket> queue;
     std::vector<FakeTransport*> hosts;
+    std::function<void()> onPump;
 };
 
 class FakeTransport final : public Transport {
@@ -98,6 +102,7 @@ inline void FakeLan::Pump(uint32_t ms) {
                                 p.from, p.fromPort, p.bytes);
         }
     }
+    if (auto hook = std::exchange(onPump, nullptr)) hook();
     now += ms;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,7 +98,8 @@ TEST(NbtConflict, OnlyGroupMembersShareAName) {
 }
 
 // Queries for a name held are answered to the asker alone, until the name is
-// released; malformed packets are reported, never answered.
+// released. Malformed packets are reported, never answered; the datagram
+// service's own traffic (an error packet, a fragment) is no fault.
 TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
     ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
     const uint8_t number = a.block.ncb_num;
@@ -120,9 +122,14 @@ TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
     EXPECT_TRUE(answers(BuildQueryRequest(78, Name("SOMEONEELSE"))).empty());
     auto truncated = BuildQueryRequest(79, Name("CHRONVKMASTER"));
     truncated.pop_back();
-    EXPECT_TRUE(answers(truncated).empty());
-    EXPECT_TRUE(answers({0x11, 0x02}, kDatagramPort).empty());
-    EXPECT_EQ(malformed, (std::vector<std::string>{"name 3", "datagram 3"}));
+    auto fragment = BuildDirectGroupDatagram(1, 3, 138, Name("X"), Name("CHRONVKMASTER"), truncated);
+    fragment[1] = kFlagFirst | kFlagMore;
+    for (const auto& packet : {truncated, fragment}) EXPECT_TRUE(answers(packet).empty());
+    for (const auto& packet : {std::vector<uint8_t>{0x11, 0x02}, fragment,
+                               std::vector<uint8_t>{0x13, 0x02, 0, 1, 10, 77, 0, 3, 0, 138, 0x82}}) {
+        EXPECT_TRUE(answers(packet, kDatagramPort).empty());
+    }
+    EXPECT_EQ(malformed, (std::vector<std::string>{"name 3", "name 3", "datagram 3"}));
 
     lan.log.clear();
     ASSERT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kGoodReturn);
@@ -133,6 +140,41 @@ TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
     EXPECT_TRUE(answers(BuildQueryRequest(80, Name("CHRONVKMASTER"))).empty());
     EXPECT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kNameNotFound);
     EXPECT_EQ(b.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
+}
+
+// Two programs that start together register the unique name at the same
+// time, the second starting while the first still listens after its last
+// try: exactly one gets it, the same one whichever began first.
+TEST_F(NbtNodeTest, SimultaneousRegistrationsOfTheUniqueNameLeaveOneHolder) {
+    for (const bool lowerFirst : {true, false}) {
+        FakeLan net;
+        Host low(net, 1), high(net, 2);
+        Host& second = lowerFirst ? high : low;
+        uint8_t secondResult = 0xEE;
+        int pumps = 0;
+        std::function<void()> hook = [&] {
+            if (++pumps < kRegistrationTries) net.onPump = hook;
+            else secondResult = second.Run(nb::kCmdAddName, "CHRONVKMASTER");
+        };
+        net.onPump = hook;
+        const uint8_t firstResult = (lowerFirst ? low : high).Run(nb::kCmdAddName, "CHRONVKMASTER");
+        EXPECT_EQ(lowerFirst ? firstResult : secondResult, nb::kGoodReturn) << lowerFirst;
+        EXPECT_EQ(lowerFirst ? secondResult : firstResult, nb::kNameInUse) << lowerFirst;
+    }
+}
+
+// A send still queued when its name is released is cancelled, not sent from
+// a name that is no longer ours.
+TEST_F(NbtNodeTest, ReleaseCancelsTheSendsQueuedFromTheName) {
+    ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
+    std::vector<uint8_t> record(117);
+    a.transport.full = true;
+    ASSERT_EQ(a.Send(a.block.ncb_num, record), nb::kGoodReturn);
+    ASSERT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kGoodReturn);
+    EXPECT_EQ(nb::CompletionOf(a.send), nb::kNameError);
+    a.transport.full = false;
+    a.node.Writable(0);
+    EXPECT_TRUE(lan.Sent(kDatagramPort).empty());
 }
 
 // The send completes when the kernel takes the packet, not before; the member

@@ -121,13 +121,17 @@ TEST(NbtPackets, HostilePacketsAreDropped) {
     for (std::size_t i = 0; i < names.size(); ++i) EXPECT_FALSE(ParseNamePacket(names[i])) << i;
 
     const auto good = BuildDirectGroupDatagram(1, kAddress, 138, kMaster, kGroup, std::vector<uint8_t>(9));
-    // Claims more than is there, a fragment, an offset, an error type, a name pointer.
-    const std::pair<int, int> edits[] = {
-        {10, 0x01}, {1, kFlagFirst | kFlagMore}, {13, 0x10}, {0, 0x13}, {14, 0xC0}};
-    for (auto [at, value] : edits) {
+    // Claims more than is there, a name pointer, an unknown type: refused.
+    // A fragment, an offset, an error packet: known, but no whole datagram.
+    const struct { int at, value; bool known; } edits[] = {
+        {10, 0x01, false}, {14, 0xC0, false}, {0, 0x17, false},
+        {1, kFlagFirst | kFlagMore, true}, {13, 0x10, true}, {0, kDatagramError, true}};
+    for (auto [at, value, known] : edits) {
         auto packet = good;
         packet[static_cast<std::size_t>(at)] = static_cast<uint8_t>(value);
-        EXPECT_FALSE(ParseDatagram(packet)) << at;
+        const auto d = ParseDatagram(packet);
+        EXPECT_EQ(d.has_value(), known) << at;
+        EXPECT_FALSE(d && d->whole) << at;
     }
 }
 
@@ -164,7 +168,7 @@ TEST(NbtPackets, RandomizedPacketsNeverBreakTheParsers) {
         std::copy(packet.begin(), packet.end(), exact.get());
         const std::span<const uint8_t> view(exact.get(), packet.size());
         if (ParseNamePacket(view)) ++accepted;
-        if (const auto d = ParseDatagram(view)) {
+        if (const auto d = ParseDatagram(view); d && d->whole) {
             ++accepted;
             EXPECT_TRUE(d->data.data() >= view.data() &&
                         d->data.data() + d->data.size() <= view.data() + view.size());
