@@ -205,21 +205,26 @@ void UdpTransport::Dispatch(const pollfd& ready) {
     }
 }
 
-void UdpTransport::Drain(uint8_t lana, Service service, int fd) {
+void ReadSome(int fd, const PacketTaker& take) {
     uint8_t buffer[kReceiveBuffer];
-    for (;;) {
+    for (int n = 0; n < kPacketsPerRead; ++n) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
         const ssize_t got = recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC,
                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got < 0) return;  // drained (or an error the next poll reports again)
         if (static_cast<std::size_t>(got) > sizeof buffer) continue;
-        if (sink_ == nullptr) continue;
-        // The sink may close this transport's adapter (a reset); it only ever
-        // clears names and pending sends, never sockets, so the loop is safe.
-        sink_->Receive(lana, service, ntohl(from.sin_addr.s_addr), ntohs(from.sin_port),
-                       std::span<const uint8_t>(buffer, static_cast<std::size_t>(got)));
+        take(ntohl(from.sin_addr.s_addr), ntohs(from.sin_port),
+             std::span<const uint8_t>(buffer, static_cast<std::size_t>(got)));
     }
+}
+
+void UdpTransport::Drain(uint8_t lana, Service service, int fd) {
+    // The sink may close this transport's adapter (a reset); it only ever
+    // clears names and pending sends, never sockets, so reading on is safe.
+    ReadSome(fd, [&](uint32_t fromAddress, uint16_t fromPort, std::span<const uint8_t> packet) {
+        if (sink_ != nullptr) sink_->Receive(lana, service, fromAddress, fromPort, packet);
+    });
 }
 
 void UdpTransport::Pump(uint32_t ms) {

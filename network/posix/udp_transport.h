@@ -12,6 +12,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,6 +46,15 @@ struct InterfaceInfo {
 // The up, non-loopback IPv4 interfaces with a broadcast address, in the
 // kernel's order, each once.
 std::vector<InterfaceInfo> BroadcastInterfaces();
+
+// Reads what waits on the non-blocking UDP socket `fd`, handing each packet
+// and its sender to `take`, but at most kPacketsPerRead of them: a flood
+// cannot keep the loop that called inside one call; the rest waits for its
+// next poll. Packets longer than any NetBIOS packet are dropped (and count).
+inline constexpr int kPacketsPerRead = 32;
+using PacketTaker =
+    std::function<void(uint32_t fromAddress, uint16_t fromPort, std::span<const uint8_t> packet)>;
+void ReadSome(int fd, const PacketTaker& take);
 
 class UdpTransport final : public Transport {
 public:
