@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/nbt_node.h"
@@ -46,31 +47,25 @@ protected:
     Host a{lan, 1}, b{lan, 2}, c{lan, 3};
 };
 
-TEST_F(NbtNodeTest, ProbeFindsTheAdapterAndNamesGetSmallDistinctNumbers) {
+// The probe finds adapter 0 only; a name is registered by three broadcasts a
+// quarter second apart and gets a number of its own.
+TEST_F(NbtNodeTest, ProbeAndRegistration) {
     EXPECT_EQ(a.Run(nb::kCmdProbe, "", 0), nb::kIllegalCommand);
     EXPECT_EQ(a.Run(nb::kCmdProbe, "", 1), nb::kInvalidAdapter);
-    EXPECT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK", 1), nb::kInvalidAdapter);
     EXPECT_EQ(a.Run(nb::kCmdReset), nb::kGoodReturn);
-    EXPECT_TRUE(lan.log.empty());
-    ASSERT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
-    const int group = a.block.ncb_num;
-    ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
-    const int unique = a.block.ncb_num;
-    EXPECT_TRUE(group > 0 && unique > 0 && unique != group && unique < 16) << group << " " << unique;
-    EXPECT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kDuplicateName);
-}
-
-TEST_F(NbtNodeTest, RegistrationIsBroadcastThreeTimesAQuarterSecondApart) {
     ASSERT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
     EXPECT_EQ(a.block.ncb_cmd_cplt, nb::kGoodReturn);
     const auto sent = lan.Sent(kNamePort);
     ASSERT_EQ(sent.size(), 3u);
     for (std::size_t i = 0; i < sent.size(); ++i) {
-        EXPECT_EQ(sent[i].at, i * kRegistrationIntervalMs);
-        EXPECT_EQ(sent[i].to, FakeLan::kBroadcast);
+        EXPECT_TRUE(sent[i].at == i * kRegistrationIntervalMs && sent[i].to == FakeLan::kBroadcast);
         EXPECT_EQ(Describe(*ParseNamePacket(sent[i].bytes)),
                   "3e8 request op5 broadcast rcode0 CHRONVK group a4d0001");
     }
+    const int group = a.block.ncb_num;
+    ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
+    EXPECT_TRUE(group > 0 && a.block.ncb_num > 0 && a.block.ncb_num != group);
+    EXPECT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kDuplicateName);
 }
 
 // Only group members share a name. The holder refuses any other registration
@@ -97,120 +92,100 @@ TEST(NbtConflict, OnlyGroupMembersShareAName) {
     }
 }
 
-// Queries for a name held are answered to the asker alone, until the name is
-// released. Malformed packets are reported, never answered; the datagram
-// service's own traffic (an error packet, a fragment) is no fault.
-TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
-    ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
-    const uint8_t number = a.block.ncb_num;
-    std::vector<std::string> malformed;
-    a.node.OnMalformed([&](Service s, uint32_t from) {
-        malformed.push_back((s == Service::Name ? "name " : "datagram ") + std::to_string(from & 0xFF));
-    });
-    auto answers = [&](std::vector<uint8_t> packet, uint16_t toPort = kNamePort) {
-        lan.log.clear();
-        lan.Post({0, c.transport.address, 1137, FakeLan::kBroadcast, toPort, packet});
-        lan.Pump(0);
-        std::vector<std::string> described;
-        for (const LanPacket& p : lan.Sent(1137)) {
-            described.push_back(Describe(*ParseNamePacket(p.bytes)) + " to " + std::to_string(p.to & 0xFF));
-        }
-        return described;
-    };
-    EXPECT_EQ(answers(BuildQueryRequest(77, Name("CHRONVKMASTER"))),
-              std::vector<std::string>{"4d response op0 rcode0 CHRONVKMASTER unique a4d0001 to 3"});
-    EXPECT_TRUE(answers(BuildQueryRequest(78, Name("SOMEONEELSE"))).empty());
-    auto truncated = BuildQueryRequest(79, Name("CHRONVKMASTER"));
-    truncated.pop_back();
-    auto fragment = BuildDirectGroupDatagram(1, 3, 138, Name("X"), Name("CHRONVKMASTER"), truncated);
-    fragment[1] = kFlagFirst | kFlagMore;
-    for (const auto& packet : {truncated, fragment}) EXPECT_TRUE(answers(packet).empty());
-    for (const auto& packet : {std::vector<uint8_t>{0x11, 0x02}, fragment,
-                               std::vector<uint8_t>{0x13, 0x02, 0, 1, 10, 77, 0, 3, 0, 138, 0x82}}) {
-        EXPECT_TRUE(answers(packet, kDatagramPort).empty());
-    }
-    EXPECT_EQ(malformed, (std::vector<std::string>{"name 3", "name 3", "datagram 3"}));
-
-    lan.log.clear();
-    ASSERT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kGoodReturn);
-    EXPECT_EQ(a.block.ncb_num, number);
-    ASSERT_EQ(lan.log.size(), 1u);
-    EXPECT_EQ(Describe(*ParseNamePacket(lan.log[0].bytes)),
-              "3e9 request op6 broadcast rcode0 CHRONVKMASTER unique a4d0001");
-    EXPECT_TRUE(answers(BuildQueryRequest(80, Name("CHRONVKMASTER"))).empty());
-    EXPECT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kNameNotFound);
-    EXPECT_EQ(b.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
-}
-
 // Two programs that start together register the unique name at the same
 // time, the second starting while the first still listens after its last
 // try: exactly one gets it, the same one whichever began first.
-TEST_F(NbtNodeTest, SimultaneousRegistrationsOfTheUniqueNameLeaveOneHolder) {
+TEST(NbtConflict, SimultaneousRegistrationsOfTheUniqueNameLeaveOneHolder) {
     for (const bool lowerFirst : {true, false}) {
-        FakeLan net;
-        Host low(net, 1), high(net, 2);
-        Host& second = lowerFirst ? high : low;
+        FakeLan lan;
+        Host low(lan, 1), high(lan, 2);
         uint8_t secondResult = 0xEE;
         int pumps = 0;
         std::function<void()> hook = [&] {
-            if (++pumps < kRegistrationTries) net.onPump = hook;
-            else secondResult = second.Run(nb::kCmdAddName, "CHRONVKMASTER");
+            if (++pumps < kRegistrationTries) lan.onPump = hook;
+            else secondResult = (lowerFirst ? high : low).Run(nb::kCmdAddName, "CHRONVKMASTER");
         };
-        net.onPump = hook;
+        lan.onPump = hook;
         const uint8_t firstResult = (lowerFirst ? low : high).Run(nb::kCmdAddName, "CHRONVKMASTER");
         EXPECT_EQ(lowerFirst ? firstResult : secondResult, nb::kGoodReturn) << lowerFirst;
         EXPECT_EQ(lowerFirst ? secondResult : firstResult, nb::kNameInUse) << lowerFirst;
     }
 }
 
-// A send still queued when its name is released is cancelled, not sent from
-// a name that is no longer ours.
-TEST_F(NbtNodeTest, ReleaseCancelsTheSendsQueuedFromTheName) {
+// Queries for a name held are answered to the asker alone, until the name is
+// released. Malformed packets are reported, never answered; the datagram
+// service's own traffic (a fragment, an error packet) is no fault.
+TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
     ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
-    std::vector<uint8_t> record(117);
-    a.transport.full = true;
-    ASSERT_EQ(a.Send(a.block.ncb_num, record), nb::kGoodReturn);
+    std::vector<std::string> malformed;
+    a.node.OnMalformed([&](Service s, uint32_t) { malformed.push_back(s == Service::Name ? "name" : "datagram"); });
+    auto answers = [&](std::vector<uint8_t> packet, uint16_t toPort = kNamePort) {
+        lan.log.clear();
+        lan.Post({0, c.transport.address, 1137, FakeLan::kBroadcast, toPort, packet});
+        lan.Pump(0);
+        std::string described;
+        for (const LanPacket& p : lan.Sent(1137))
+            described += Describe(*ParseNamePacket(p.bytes)) + " to " + std::to_string(p.to & 0xFF);
+        return described;
+    };
+    EXPECT_EQ(answers(BuildQueryRequest(77, Name("CHRONVKMASTER"))),
+              "4d response op0 rcode0 CHRONVKMASTER unique a4d0001 to 3");
+    EXPECT_EQ(answers(BuildQueryRequest(78, Name("SOMEONEELSE"))), "");
+    auto truncated = BuildQueryRequest(79, Name("CHRONVKMASTER"));
+    truncated.pop_back();
+    auto fragment = BuildDirectGroupDatagram(1, 3, 138, Name("X"), Name("CHRONVKMASTER"), truncated);
+    fragment[1] = kFlagFirst | kFlagMore;
+    const std::vector<uint8_t> error = {0x13, 0x02, 0, 1, 10, 77, 0, 3, 0, 138, 0x82};
+    const std::pair<std::vector<uint8_t>, uint16_t> unanswered[] = {
+        {truncated, kNamePort}, {{0x11, 0x02}, kDatagramPort}, {fragment, kDatagramPort},
+        {error, kDatagramPort}};
+    for (const auto& [packet, port] : unanswered) EXPECT_EQ(answers(packet, port), "");
+    EXPECT_EQ(malformed, (std::vector<std::string>{"name", "datagram"}));
+
+    lan.log.clear();
     ASSERT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kGoodReturn);
-    EXPECT_EQ(nb::CompletionOf(a.send), nb::kNameError);
-    a.transport.full = false;
-    a.node.Writable(0);
-    EXPECT_TRUE(lan.Sent(kDatagramPort).empty());
+    ASSERT_EQ(lan.log.size(), 1u);
+    EXPECT_EQ(Describe(*ParseNamePacket(lan.log[0].bytes)),
+              "3e9 request op6 broadcast rcode0 CHRONVKMASTER unique a4d0001");
+    EXPECT_EQ(answers(BuildQueryRequest(80, Name("CHRONVKMASTER"))), "");
+    EXPECT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kNameNotFound);
+    EXPECT_EQ(b.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
 }
 
 // The send completes when the kernel takes the packet, not before; the member
-// of the group gets it, a stranger does not.
+// of the group gets it, a stranger does not. A send still queued when its
+// name is released is cancelled, not sent from a name no longer ours.
 TEST_F(NbtNodeTest, DatagramGoesFromTheUniqueNameToTheGroupMembersOnly) {
     ASSERT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
     ASSERT_EQ(a.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
     ASSERT_EQ(b.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
     ASSERT_EQ(c.Run(nb::kCmdAddGroupName, "OTHERS"), nb::kGoodReturn);
     std::vector<std::string> received;
-    std::vector<uint8_t> payload;
     b.node.OnDatagram([&](const ReceivedDatagram& d) {
         received.push_back(std::to_string(d.fromAddress & 0xFF) + " " + DisplayName(d.packet.source) +
-                           ">" + DisplayName(d.packet.destination));
-        payload.assign(d.packet.data.begin(), d.packet.data.end());
+                           ">" + DisplayName(d.packet.destination) + " " +
+                           std::to_string(d.packet.data.size()) + " " + std::to_string(d.packet.data[116]));
     });
     c.node.OnDatagram([&](const ReceivedDatagram&) { received.push_back("at a stranger"); });
-    std::vector<uint8_t> record(117);
-    for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<uint8_t>(3 * i);
-    const std::vector<uint8_t> sentRecord = record;
+    std::vector<uint8_t> record(117, 7);
 
     a.transport.full = true;
     EXPECT_EQ(a.Send(a.block.ncb_num, record), nb::kGoodReturn);
     EXPECT_EQ(nb::CompletionOf(a.send), nb::kPending);
-    EXPECT_TRUE(lan.Sent(kDatagramPort).empty());
     a.transport.full = false;
     a.node.Writable(0);
     EXPECT_EQ(nb::CompletionOf(a.send), nb::kGoodReturn);
     record.assign(117, 0);  // the caller's buffer is free once the send completed
     lan.Pump(0);
+    EXPECT_EQ(received, std::vector<std::string>{"1 CHRONVKMASTER>CHRONVK 117 7"});
 
-    const auto sent = lan.Sent(kDatagramPort);
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].to, FakeLan::kBroadcast);
-    EXPECT_EQ(received, std::vector<std::string>{"1 CHRONVKMASTER>CHRONVK"});
-    EXPECT_EQ(payload, sentRecord);
+    a.transport.full = true;
+    ASSERT_EQ(a.Send(a.block.ncb_num, record), nb::kGoodReturn);
+    ASSERT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kGoodReturn);
+    EXPECT_EQ(nb::CompletionOf(a.send), nb::kNameError);
+    a.transport.full = false;
+    a.node.Writable(0);
+    EXPECT_EQ(lan.Sent(kDatagramPort).size(), 1u);
 }
 
 }  // namespace

@@ -32,15 +32,6 @@ const NetbiosName kMaster = Name("CHRONVKMASTER");
 const NetbiosName kGroup = Name("CHRONVK");
 const std::string kGroupEncoded = "20 4544454946434550454F4647454C 434143414341434143414341434143414341 00";
 
-TEST(NbtPackets, FirstLevelEncodingTurnsEachNibbleIntoALetter) {
-    EXPECT_EQ(Encoded(kGroup), Hex(kGroupEncoded));
-    NetbiosName binary;
-    binary.fill(0);
-    binary[15] = 0xFF;
-    const auto encoded = Encoded(binary);
-    EXPECT_EQ(std::string(encoded.begin() + 29, encoded.end()), std::string("AAPP\0", 5));
-}
-
 TEST(NbtPackets, RegistrationAndDatagramHaveTheWireLayout) {
     EXPECT_EQ(BuildRegistrationRequest(0x1234, kGroup, true, kAddress),
               Hex("1234 2910 0001 0000 0000 0001" + kGroupEncoded +
