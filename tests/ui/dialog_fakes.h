@@ -21,16 +21,17 @@
 #include "ui/dlg_dcf77.h"
 #include "ui/settings.h"
 
-// Remembers the controls' state; `log` records boxes, timer, close and help
-// calls in order. `onBox` runs while a box is "open" and gives its answer.
-class RecordingView final : public DialogView {
+// Remembers the controls; `boxes` holds "caption|text|style|owner" of each box,
+// and `onBox` runs while one is "open", as its nested loop would.
+class RecordingView final : public NullDialogView {
 public:
     std::map<int, std::string> texts;
     std::map<int, bool> checks, disabled;
-    std::vector<std::string> log;
+    std::vector<std::string> boxes;
     std::function<void()> onBox;
     bool timerFails = false, minimised = false, popupIsOwn = true;
     int focus = 0, posted = 0, ended = 0, openBoxes = 0, maxOpenBoxes = 0;
+    std::string help;
 
     void SetText(int id, std::string_view text) override { texts[id] = text; }
     std::string GetText(int id, std::size_t max) override { return texts[id].substr(0, max); }
@@ -38,43 +39,31 @@ public:
     bool IsChecked(int id) override { return checks[id]; }
     void Enable(int id, bool on) override { disabled[id] = !on; }
     void SetFocus(int id) override { focus = id; }
-    int MessageBox(std::string_view text, std::string_view caption, unsigned style,
-                   BoxOwner owner) override {
-        log.push_back("box " + std::string(caption) + "|" + std::string(text) + "|" +
-                      std::to_string(style) + "|" + std::to_string(static_cast<int>(owner)));
+    int MessageBox(std::string_view text, std::string_view caption, unsigned style, BoxOwner owner) override {
+        boxes.push_back(std::string(caption) + "|" + std::string(text) + "|" + std::to_string(style) +
+                        "|" + std::to_string(static_cast<int>(owner)));
         maxOpenBoxes = std::max(maxOpenBoxes, ++openBoxes);
         if (onBox) onBox();
         --openBoxes;
         return kBoxAnswerOk;
     }
     bool LastActivePopupIsOwn() override { return popupIsOwn; }
-    bool StartTimer(int id, unsigned ms) override {
-        log.push_back("timer " + std::to_string(id) + " " + std::to_string(ms));
-        return !timerFails;
-    }
-    void StopTimer(int) override { log.push_back("stop"); }
+    bool StartTimer(int, unsigned) override { return !timerFails; }
     void PostClose() override { ++posted; }
     void EndDialog(int result) override { ended = result; }
     bool IsFrameMinimised() override { return minimised; }
-    void OpenHelp(const char* file) override { log.push_back(std::string("help ") + file); }
-    int Boxes() const {
-        int n = 0;
-        for (const auto& line : log) n += line.rfind("box ", 0) == 0;
-        return n;
-    }
+    void OpenHelp(const char* file) override { help = file; }
 };
 
 class FakeProfile final : public Profile {
 public:
     std::map<std::string, std::string> keys;
-    std::vector<std::string> written;
+    std::string written;
     int32_t GetInt(const char* key, int32_t fallback) override {
-        auto it = keys.find(key);
-        return it == keys.end() || it->second.empty() ? fallback : ProfileIntFromText(it->second);
+        return keys.count(key) ? ProfileIntFromText(keys[key]) : fallback;
     }
     void WriteString(const char* key, const char* value) override {
-        keys[key] = value;
-        written.push_back(std::string(key) + "=" + value);
+        written += std::string(key) + "=" + value + " ";
     }
 };
 
@@ -85,59 +74,61 @@ public:
     bool released = false;
     State Load() override { return state; }
     bool Get(const char* name, std::string& text) override {
-        auto it = strings.find(name);
-        if (it == strings.end()) return false;
-        text = it->second;
-        return true;
+        if (strings.count(name)) text = strings[name];
+        return strings.count(name) != 0;
     }
     void Release() override { released = true; }
 };
 
-// Lends a heap block that dies on release, so ASan sees any late use.
+// Lends a heap block filled with junk that dies on release: ASan sees late use.
 class FakeLibrary final : public InterfaceLibrary {
 public:
-    bool present = false, hasEntry = true;
+    bool present = false;
     std::unique_ptr<TDcfState> block;
     std::vector<int32_t> calls;
     bool Load() override { return present; }
-    bool FindEntry() override { return hasEntry; }
+    bool FindEntry() override { return true; }
     TDcfState* GetDcfPtr(int32_t request) override {
         calls.push_back(request);
-        if (request == 1) {
-            block = std::make_unique<TDcfState>();
-            std::memset(block.get(), 0xAA, sizeof(TDcfState));
-        }
-        return request == 1 ? block.get() : nullptr;
+        if (request != 1) return nullptr;
+        block = std::make_unique<TDcfState>();
+        std::memset(block.get(), 0xAA, sizeof(TDcfState));
+        return block.get();
     }
     void Release() override { block.reset(); }
 };
 
-// Opens any port button code not in `failing`; fails the test on a second open.
+// Opens the nine codes but those in `failing`; a second open fails the test.
 class FakePort final : public PortControl {
 public:
     std::set<int32_t> failing;
-    std::vector<std::string> calls;
+    std::string calls;
     bool open = false;
     bool Open(int32_t code) override {
-        calls.push_back("open " + std::to_string(code));
+        calls += "open" + std::to_string(code) + " ";
         EXPECT_FALSE(open) << "opened while a port is open";
-        open = IsPortButtonCode(code) && failing.count(code) == 0;
-        return open;
+        return open = IsPortButtonCode(code) && !failing.count(code);
     }
     void Close() override {
-        if (open) calls.push_back("close");
+        if (open) calls += "close ";
         open = false;
     }
 };
 
 class DialogTest : public ::testing::Test {
 public:
+    // Also between the cases of a table: a fresh program.
     void SetUp() override {
+        dialog.reset();
+        view = RecordingView{};
+        profile = FakeProfile{};
+        port = FakePort{};
+        library.present = false;
+        library.calls.clear();
         ownDcfState = TDcfState{};
         dcfPtr = &ownDcfState;
         timeConfirmed = 0;
         groupNameNumber = masterNameNumber = 0;
-        activePort = 0;
         ResetEdgeDecoderForTest();
         UseNetbiosDriver(&netbios);
     }
@@ -151,7 +142,7 @@ public:
         dialog->SetupWindow();
         return *dialog;
     }
-    // An edge that brings a confirmation, as the telegram decoder would raise it.
+    // An edge that brings a confirmation, as the telegram decoder raises it.
     void ConfirmingEdge() {
         TDcfState& s = *dcfPtr;
         s.setRequest = 1;
@@ -159,11 +150,6 @@ public:
         s.current = TDcfTelegram{0, 0, 0, 0, 12, 3, 4, 5, 26, 30, 0, 0, 1};
         timeConfirmed = 1;
         dialog->EdgeMessage(1, clock.NowMs());
-    }
-    std::string Written() const {
-        std::string all;
-        for (const auto& w : profile.written) all += w + " ";
-        return all;
     }
 
     RecordingView view;
@@ -177,3 +163,5 @@ public:
     ScriptedNetbios netbios{-1};
     std::unique_ptr<TDlgDCF77> dialog;
 };
+
+inline const std::string kAllSettings = "MINI=0 UTC=0 AUTOEND=1 LOG=1 SERVER=1 CYCLE=0 COM=2 ";
