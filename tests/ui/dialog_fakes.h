@@ -12,14 +12,12 @@
 #include <vector>
 
 #include "input/port_sampler.h"
-#include "network/netbios_driver.h"
 #include "network/network.h"
 #include "reception/edge_decoder.h"
 #include "tests/support/clock_fakes.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/scripted_netbios.h"
 #include "ui/dlg_dcf77.h"
-#include "ui/settings.h"
+#include "ui/standard_seams.h"
 
 // Remembers the controls; `boxes` holds "caption|text|style|owner" of each box,
 // and `onBox` runs while one is "open", as its nested loop would.
@@ -30,8 +28,7 @@ public:
     std::vector<std::string> boxes;
     std::function<void()> onBox;
     bool timerFails = false, minimised = false, popupIsOwn = true;
-    int focus = 0, posted = 0, ended = 0, openBoxes = 0, maxOpenBoxes = 0;
-    std::string help;
+    int focus = 0, posted = 0, ended = 0;
 
     void SetText(int id, std::string_view text) override { texts[id] = text; }
     std::string GetText(int id, std::size_t max) override { return texts[id].substr(0, max); }
@@ -42,9 +39,7 @@ public:
     int MessageBox(std::string_view text, std::string_view caption, unsigned style, BoxOwner owner) override {
         boxes.push_back(std::string(caption) + "|" + std::string(text) + "|" + std::to_string(style) +
                         "|" + std::to_string(static_cast<int>(owner)));
-        maxOpenBoxes = std::max(maxOpenBoxes, ++openBoxes);
         if (onBox) onBox();
-        --openBoxes;
         return kBoxAnswerOk;
     }
     bool LastActivePopupIsOwn() override { return popupIsOwn; }
@@ -52,32 +47,6 @@ public:
     void PostClose() override { ++posted; }
     void EndDialog(int result) override { ended = result; }
     bool IsFrameMinimised() override { return minimised; }
-    void OpenHelp(const char* file) override { help = file; }
-};
-
-class FakeProfile final : public Profile {
-public:
-    std::map<std::string, std::string> keys;
-    std::string written;
-    int32_t GetInt(const char* key, int32_t fallback) override {
-        return keys.count(key) ? ProfileIntFromText(keys[key]) : fallback;
-    }
-    void WriteString(const char* key, const char* value) override {
-        written += std::string(key) + "=" + value + " ";
-    }
-};
-
-class FakeVersion final : public VersionStrings {
-public:
-    State state = State::NoData;
-    std::map<std::string, std::string> strings;
-    bool released = false;
-    State Load() override { return state; }
-    bool Get(const char* name, std::string& text) override {
-        if (strings.count(name)) text = strings[name];
-        return strings.count(name) != 0;
-    }
-    void Release() override { released = true; }
 };
 
 // Lends a heap block filled with junk that dies on release: ASan sees late use.
@@ -121,21 +90,18 @@ public:
     void SetUp() override {
         dialog.reset();
         view = RecordingView{};
-        profile = FakeProfile{};
+        profile = MemoryProfile{};
+        version = TableVersionStrings{};
         port = FakePort{};
         library.present = false;
         library.calls.clear();
         ownDcfState = TDcfState{};
         dcfPtr = &ownDcfState;
         timeConfirmed = 0;
-        groupNameNumber = masterNameNumber = 0;
+        groupNameNumber = -1;  // no network in these tests
         ResetEdgeDecoderForTest();
-        UseNetbiosDriver(&netbios);
     }
-    void TearDown() override {
-        dialog.reset();
-        UseNetbiosDriver(nullptr);
-    }
+    void TearDown() override { dialog.reset(); }
     TDlgDCF77& Start() {
         dialog = std::make_unique<TDlgDCF77>(
             DialogServices{view, profile, version, library, port, clock, systemClock, launcher});
@@ -153,15 +119,21 @@ public:
     }
 
     RecordingView view;
-    FakeProfile profile;
-    FakeVersion version;
+    MemoryProfile profile;
+    TableVersionStrings version;
     FakeLibrary library;
     FakePort port;
     FakeMillisecondClock clock{1000};
     ScriptedSystemClock systemClock;
     RecordingLauncher launcher;
-    ScriptedNetbios netbios{-1};
     std::unique_ptr<TDlgDCF77> dialog;
+
+    // The profile's keys as "KEY=value ...", in key order.
+    std::string Keys() {
+        std::string all;
+        for (const auto& [key, value] : profile.keys) all += key + "=" + value + " ";
+        return all;
+    }
 };
 
-inline const std::string kAllSettings = "MINI=0 UTC=0 AUTOEND=1 LOG=1 SERVER=1 CYCLE=0 COM=2 ";
+inline const std::string kAllSettings = "AUTOEND=1 COM=2 CYCLE=0 LOG=1 MINI=0 SERVER=1 UTC=0 ";

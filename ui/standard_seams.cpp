@@ -1,0 +1,27 @@
+#include "ui/standard_seams.h"
+
+#include "input/port_sampler.h"
+#include "ui/dlg_dcf77.h"
+#include "ui/settings.h"
+
+int32_t MemoryProfile::GetInt(const char* key, int32_t defaultValue) {
+    const auto it = keys.find(key);
+    return it == keys.end() || it->second.empty() ? defaultValue : ProfileIntFromText(it->second);
+}
+
+TableVersionStrings::TableVersionStrings()
+    : strings{{"ProductName", "CHRONVK"},
+              {"ProductVersion", "3.0.4"},
+              {"LegalCopyright", kFallbackNotice},
+              {"SpecialBuild", "f. Windows/32bit"}} {}
+
+bool TableVersionStrings::Get(const char* name, std::string& text) {
+    const auto it = strings.find(name);
+    if (it == strings.end()) return false;
+    text = it->second;
+    return true;
+}
+
+bool SamplerPortControl::Open(int32_t code) { return OpenPort(window_, code); }
+
+void SamplerPortControl::Close() { ClosePort(); }

@@ -1,0 +1,48 @@
+// Implementations of the dialog's seams that need no platform: a profile held
+// in memory (the replay's settings), the version strings compiled into the
+// program, the absent interface library, and the port sampler itself.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "input/port_primitives.h"
+#include "ui/dialog_seams.h"
+
+class MemoryProfile final : public Profile {
+public:
+    std::map<std::string, std::string> keys;
+    int32_t GetInt(const char* key, int32_t defaultValue) override;
+    void WriteString(const char* key, const char* value) override { keys[key] = value; }
+};
+
+// Strings by name; the default table is the program's own version information.
+class TableVersionStrings final : public VersionStrings {
+public:
+    TableVersionStrings();
+    State state = State::HasData;
+    std::map<std::string, std::string> strings;
+    bool released = false;
+    State Load() override { return state; }
+    bool Get(const char* name, std::string& text) override;
+    void Release() override { released = true; }
+};
+
+class NoInterfaceLibrary final : public InterfaceLibrary {
+public:
+    bool Load() override { return false; }
+    bool FindEntry() override { return false; }
+    TDcfState* GetDcfPtr(int32_t) override { return nullptr; }
+    void Release() override {}
+};
+
+// OpenPort and ClosePort, posting the edges to `window`.
+class SamplerPortControl final : public PortControl {
+public:
+    explicit SamplerPortControl(NotifyWindow window) : window_(window) {}
+    bool Open(int32_t code) override;
+    void Close() override;
+
+private:
+    NotifyWindow window_;
+};
