@@ -76,7 +76,7 @@ void TDlgDCF77::SetupWindow() {
         ChooseRecord();
         LoadSettings();
         RegisterNetworkNames();
-        if (!services_.port.Open(activePort)) ErrorBox(IDS_PORT_NOT_OPENED);
+        if (!services_.port.Open(ActivePort())) ErrorBox(IDS_PORT_NOT_OPENED);
         if (!Gone()) StartRunControl();
     }
     services_.version.Release();
@@ -157,11 +157,11 @@ void TDlgDCF77::LoadSettings() {
 
     for (const PortButton& button : kPortButtons) view_.SetCheck(button.id, false);
     const int32_t port = profile.GetInt(PROFILE_COM, PORT_CODE_COM2);
-    activePort = PortButtonOf(port) != 0 ? port : 0;
-    if (activePort != 0) view_.SetCheck(PortButtonOf(port), true);
+    SetActivePort(PortButtonOf(port) != 0 ? port : 0);
+    if (ActivePort() != 0) view_.SetCheck(PortButtonOf(port), true);
     settingsLoaded_ = true;
 
-    state.portCode = Low16(activePort);
+    state.portCode = Low16(ActivePort());
     StoreConfirmFlag(state);
 }
 
@@ -249,7 +249,7 @@ void TDlgDCF77::PortButtonClicked(int id, int32_t code) {
     if (!view_.IsChecked(id)) return;
     services_.port.Close();
     if (services_.port.Open(code)) {
-        activePort = code;
+        SetActivePort(code);
         return;
     }
     ErrorBox(IDS_PORT_NOT_OPENED);
@@ -365,7 +365,7 @@ void TDlgDCF77::CloseRefused() {
     // The pause could not be timed and the program could not end either: listen on.
     if (!reopenIfRefused_ || Gone()) return;
     reopenIfRefused_ = false;
-    if (AnyPortButtonChecked() && !services_.port.Open(activePort)) ErrorBox(IDS_PORT_NOT_OPENED);
+    if (AnyPortButtonChecked() && !services_.port.Open(ActivePort())) ErrorBox(IDS_PORT_NOT_OPENED);
 }
 
 void TDlgDCF77::Remember(CloseKind kind) {

@@ -71,7 +71,7 @@ void TDlgDCF77::EndPause() {
     state.telegramsStored = 2;
     state.statusChanged = 1;
     services_.port.Close();
-    if (AnyPortButtonChecked() && !services_.port.Open(activePort)) ErrorBox(IDS_PORT_NOT_OPENED);
+    if (AnyPortButtonChecked() && !services_.port.Open(ActivePort())) ErrorBox(IDS_PORT_NOT_OPENED);
 }
 
 void TDlgDCF77::RunControlAfterEdge(bool confirmed) {

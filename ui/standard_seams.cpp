@@ -22,6 +22,6 @@ bool TableVersionStrings::Get(const char* name, std::string& text) {
     return true;
 }
 
-bool SamplerPortControl::Open(int32_t code) { return OpenPort(window_, code); }
+bool SamplerPortControl::Open(int32_t code) { return OpenPort(sink_, code); }
 
 void SamplerPortControl::Close() { ClosePort(); }

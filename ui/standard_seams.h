@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "input/port_primitives.h"
+#include "input/port_driver.h"
 #include "ui/dialog_seams.h"
 
 class MemoryProfile final : public Profile {
@@ -36,13 +36,13 @@ public:
     void Release() override {}
 };
 
-// OpenPort and ClosePort, posting the edges to `window`.
+// OpenPort and ClosePort, handing the edges to `sink`.
 class SamplerPortControl final : public PortControl {
 public:
-    explicit SamplerPortControl(NotifyWindow window) : window_(window) {}
+    explicit SamplerPortControl(EdgeSink& sink) : sink_(sink) {}
     bool Open(int32_t code) override;
     void Close() override;
 
 private:
-    NotifyWindow window_;
+    EdgeSink& sink_;
 };

@@ -95,11 +95,8 @@ public:
         port = FakePort{};
         library.present = false;
         library.calls.clear();
-        ownDcfState = TDcfState{};
-        dcfPtr = &ownDcfState;
-        timeConfirmed = 0;
+        ResetReception();
         groupNameNumber = -1;  // no network in these tests
-        ResetEdgeDecoderForTest();
     }
     void TearDown() override { dialog.reset(); }
     TDlgDCF77& Start() {

@@ -128,7 +128,7 @@ TEST_F(DialogTest, TelegramsStoredIsThreeWhileSettingAndTwoAfter) {
     profile.keys = {{"AUTOEND", "0"}, {"CYCLE", "0"}};
     Start();
     int during = 0;
-    systemClock.result = 4;  // refused: a box while the setting runs
+    systemClock.result = ClockResult::kTimeRefused;  // refused: a box while the setting runs
     view.onBox = [&] { during = dcfPtr->telegramsStored; };
     ConfirmingEdge();
     EXPECT_EQ(during, 3);
@@ -146,7 +146,7 @@ TEST_F(DialogTest, ClosesInsideABoxWaitForTheHandler) {
         SetUp();
         library.present = true;
         Start();
-        systemClock.result = 4;
+        systemClock.result = ClockResult::kTimeRefused;
         view.onBox = [&] {
             (dialog.get()->*c.close)();
             EXPECT_FALSE(dialog->CanClose());
@@ -161,7 +161,7 @@ TEST_F(DialogTest, ClosesInsideABoxWaitForTheHandler) {
 TEST_F(DialogTest, LogOffInsideABoxReleasesTheRecordAfterTheHandler) {
     library.present = true;
     Start();
-    systemClock.result = 4;
+    systemClock.result = ClockResult::kTimeRefused;
     view.onBox = [&] {
         EXPECT_TRUE(dialog->QueryEndSession());
         EXPECT_FALSE(port.open);
