@@ -7,6 +7,7 @@
 #include "network/network.h"
 #include "reception/display_texts.h"
 #include "reception/edge_decoder.h"
+#include "reception/strict_confirmation.h"
 #include "ui/settings.h"
 #include "ui/ui_strings.h"
 
@@ -154,6 +155,8 @@ void TDlgDCF77::LoadSettings() {
     const bool server = Low16(profile.GetInt(PROFILE_SERVER, 1)) != 0;
     state.serverEnabled = server ? 1 : 0;
     view_.SetCheck(IDC_SERVER, server);
+    // Only an edited profile switches it on; the clean-up leaves the key alone.
+    strictConfirmation = Low16(profile.GetInt(PROFILE_STRICT, 0)) != 0;
 
     for (const PortButton& button : kPortButtons) view_.SetCheck(button.id, false);
     const int32_t port = profile.GetInt(PROFILE_COM, PORT_CODE_COM2);

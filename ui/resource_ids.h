@@ -89,6 +89,8 @@
 #define PROFILE_LOG "LOG"
 #define PROFILE_SERVER "SERVER"
 #define PROFILE_COM "COM"
+/* Opt-in, read at set-up and never written: stricter trust in a time. */
+#define PROFILE_STRICT "STRICT"
 
 #define APP_NAME "CHRONVK"
 #define HELP_FILE "CHRONVK.HLP"

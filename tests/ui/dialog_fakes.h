@@ -14,6 +14,7 @@
 #include "input/port_sampler.h"
 #include "network/network.h"
 #include "reception/edge_decoder.h"
+#include "reception/strict_confirmation.h"
 #include "tests/support/clock_fakes.h"
 #include "tests/support/fake_clock.h"
 #include "ui/dlg_dcf77.h"
@@ -98,7 +99,10 @@ public:
         ResetReception();
         groupNameNumber = -1;  // no network in these tests
     }
-    void TearDown() override { dialog.reset(); }
+    void TearDown() override {
+        dialog.reset();
+        strictConfirmation = false;
+    }
     TDlgDCF77& Start() {
         dialog = std::make_unique<TDlgDCF77>(
             DialogServices{view, profile, version, library, port, clock, systemClock, launcher});

@@ -1,4 +1,5 @@
 #include "tests/ui/dialog_fakes.h"
+#include "reception/strict_confirmation.h"
 #include "ui/ui_strings.h"
 
 namespace {
@@ -19,11 +20,14 @@ TEST_F(DialogTest, SetUpReadsTheProfile) {
         {{{"UTC", "1"}, {"COM", "5"}}, true, true, "", IDS_MINUTES_MAX_RUN, 0, 0},
         {{{"CYCLE", "-5"}, {"COM", "20"}}, false, true, "4", IDS_MINUTES_MAX_RUN, IDC_GAME, 4},
         {{{"CYCLE", "20000"}}, false, true, "9999", IDS_MINUTES_MAX_RUN, IDC_COM2, 9999},
+        {{{"STRICT", "1"}}, false, true, "", IDS_MINUTES_MAX_RUN, IDC_COM2, 0},
     };
     for (const auto& c : cases) {
         SetUp();
         profile.keys = c.keys;
+        strictConfirmation = true;  // left over from an earlier run: set-up decides
         Start();
+        EXPECT_EQ(strictConfirmation, c.keys.count("STRICT") != 0);
         EXPECT_EQ(view.checks[IDC_UTC] + 2 * view.checks[IDC_AUTO_END], c.utc + 2 * c.autoEnd);
         EXPECT_EQ(dcfPtr->setUtc + 2 * dcfPtr->autoEnd, c.utc + 2 * c.autoEnd);
         EXPECT_EQ(view.texts[IDC_MINUTES], c.field);
