@@ -4,6 +4,7 @@
 // functions show them; a front-end on a UTF-8 terminal converts them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "clock/string_table.h"
@@ -12,6 +13,9 @@ class UiStringTable final : public StringTable {
 public:
     std::string_view Text(int id) override;
 };
+
+// A text of the table as UTF-8, for terminals and printed lines.
+std::string Utf8FromWindows1252(std::string_view text);
 
 // The one instance the dialog and the clock setting share.
 UiStringTable& ProgramStrings();

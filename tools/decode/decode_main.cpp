@@ -9,14 +9,14 @@
 
 #include "input/edge_log.h"
 #include "input/port_table.h"
-#include "reception/strict_confirmation.h"
 #include "tools/decode/decode_live.h"
 #include "tools/decode/decode_session.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict] [--dump] [FILE]\n"
+    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict] [--dump]\n"
+    "                      [--program [PROGRAM OPTIONS]] [FILE]\n"
     "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
     "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
     "  <n> bits <bit line>, <n> telegram/statistics/setting <line>, with --dump <n> record <hex>.\n"
@@ -27,9 +27,18 @@ constexpr const char* kUsage =
     "The system clock is never set.\n"
     "Live: --port CODE [--device DEV] [--record FILE] receives through the port sampler\n"
     "(CODE 1-4 COM, 11-14 LPT, 20 game port; DEV e.g. SIM or /dev/ttyUSB0 overrides the\n"
-    "mapped device; FILE gets every edge appended as an edge log) until Ctrl-C.\n";
+    "mapped device; FILE gets every edge appended as an edge log) until Ctrl-C.\n"
+    "Program: --program replays the whole running program in the stamps' virtual time,\n"
+    "with the settings its profile would hold (each option implies --program):\n"
+    "  --auto-end 0|1 (default 0), --minutes N (the minutes field, default 0),\n"
+    "  --log 0|1 (default 0; CHRONVK.LOG in the current directory), --server 0|1\n"
+    "  (default 0), --com CODE (the checked port, default 2), --run-on S (seconds\n"
+    "  after the last edge, default 0); --reception-test is then the click after start.\n"
+    "It also prints <n> port opened CODE, <n> port closed, <n> countdown TEXT,\n"
+    "<n> box CAPTION: TEXT, <n> launch COMMANDLINE and <n> close, where the replay ends.\n";
 
 constexpr std::size_t kFlushAt = 1 << 16;
+constexpr unsigned long kRunOnMaxSeconds = 2000000;
 
 struct Streams {
     std::FILE* out;
@@ -48,7 +57,8 @@ int Fail(const std::string& message, const Streams& io) {
 }
 
 // Reads the log line by line, feeding each edge to the session. A bad line
-// stops the replay: what earlier lines printed stands, nothing follows.
+// stops the replay: what earlier lines printed stands, nothing follows. The
+// program's close ends it too, with the rest of the input unread.
 int Replay(std::FILE* in, DecodeSession& session, const Streams& io) {
     std::string out;
     out.reserve(kFlushAt * 2);
@@ -65,7 +75,7 @@ int Replay(std::FILE* in, DecodeSession& session, const Streams& io) {
             session.OnEdge(parsed.edge.level, parsed.edge.stamp, out);
             if (out.size() >= kFlushAt) Flush(out, io);
         }
-        return true;
+        return !session.Closed();
     };
 
     std::string pending;  // a line split across two reads
@@ -83,11 +93,14 @@ int Replay(std::FILE* in, DecodeSession& session, const Streams& io) {
             pending.clear();
             data.remove_prefix(end + 1);
         }
-        if (!failure.empty()) break;
+        if (!failure.empty() || session.Closed()) break;
         pending.append(data);
     }
-    if (failure.empty() && std::ferror(in)) failure = std::string("read error: ") + std::strerror(errno);
+    if (session.Closed()) pending.clear();
+    if (failure.empty() && !session.Closed() && std::ferror(in))
+        failure = std::string("read error: ") + std::strerror(errno);
     if (failure.empty() && !pending.empty()) handle(pending);
+    if (failure.empty()) session.Finish(out);
     Flush(out, io);
     return failure.empty() ? 0 : Fail(failure, io);
 }
@@ -100,7 +113,6 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
     const char* path = nullptr;
     LiveOptions live;
     bool livePort = false;
-    bool strict = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -114,7 +126,31 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
         } else if (arg == "--reception-test") {
             options.receptionTest = true;
         } else if (arg == "--strict") {
-            strict = true;
+            options.strict = true;
+        } else if (arg == "--program") {
+            options.program = true;
+        } else if (arg == "--auto-end" || arg == "--log" || arg == "--server") {
+            if (i + 1 >= argc) return Fail(std::string(arg) + " needs 0 or 1", io);
+            const std::string_view value = argv[++i];
+            if (value != "0" && value != "1") return Fail(std::string(arg) + " must be 0 or 1", io);
+            bool& option = arg == "--auto-end" ? options.autoEnd : arg == "--log" ? options.log : options.server;
+            option = value == "1";
+            options.program = true;
+        } else if (arg == "--minutes" || arg == "--com") {
+            // Taken as the profile would hold them, whatever they say.
+            if (i + 1 >= argc) return Fail(std::string(arg) + " needs a value", io);
+            (arg == "--minutes" ? options.minutes : options.com) = argv[++i];
+            options.program = true;
+        } else if (arg == "--run-on") {
+            if (i + 1 >= argc) return Fail("--run-on needs whole seconds", io);
+            const std::string_view value = argv[++i];
+            // Up to about 23 days: farther than half the clock's wrap no tick
+            // could tell before from after.
+            if (value.empty() || value.size() > 7 || value.find_first_not_of("0123456789") != std::string_view::npos ||
+                std::stoul(std::string(value)) > kRunOnMaxSeconds)
+                return Fail("--run-on must be whole seconds up to " + std::to_string(kRunOnMaxSeconds), io);
+            options.runOnSeconds = static_cast<uint32_t>(std::stoul(std::string(value)));
+            options.program = true;
         } else if (arg == "--utc") {
             options.utc = true;
         } else if (arg == "--dump") {
@@ -143,7 +179,7 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
         }
     }
 
-    strictConfirmation = strict;
+    if (livePort && options.program) return Fail("--program replays a log, not a port", io);
     if (!livePort && (live.device || live.recordPath)) return Fail("--device and --record need --port", io);
     if (livePort) {
         if (path != nullptr) return Fail("--port reads no log file", io);

@@ -1,56 +1,54 @@
-// What the program's window thread does with each edge, for a replay or a live
-// receiver: decode it, act on a confirmation, and print every text the window
-// would redraw. The clock is never set for real here.
+// chronvk-decode as a front-end of the program's dialog: every edge goes
+// through the same handler the program's window uses, and the controls and
+// events a user would see are printed as lines. The clock is never set for
+// real here: the dry-run clock takes every setting.
+//
+// A plain replay prints the reception texts, the clock settings and (with
+// dump) the record. With `program` the whole running program is replayed in
+// virtual time taken from the stamps: ports, pauses, countdowns, boxes, the
+// file-server setter and the close.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
-
-#include "clock/clock_setting.h"
 
 struct DecodeOptions {
     uint8_t polarity = 0;
     bool receptionTest = false;
     bool utc = false;
     bool dump = false;
+    bool strict = false;
+    // The running program, with the settings its profile would hold.
+    bool program = false;
+    bool autoEnd = false;
+    std::string minutes = "0";  // the profile's text, read as "CYCLE" is
+    bool log = false;
+    bool server = false;
+    std::string com = "2";
+    uint32_t runOnSeconds = 0;  // virtual time after the last edge
 };
 
 class DecodeSession {
 public:
-    // Starts reception afresh and sets up the program's own record as the
-    // dialog would, with logging, file-server setting and auto-end off.
+    // Starts reception afresh; the dialog is set up at the first edge.
     explicit DecodeSession(const DecodeOptions& options);
+    ~DecodeSession();
     DecodeSession(const DecodeSession&) = delete;
     DecodeSession& operator=(const DecodeSession&) = delete;
 
-    // Handles the next edge and appends its output lines to `out`.
+    // Handles the next edge (and, in program mode, the timer ticks due
+    // before it) and appends the output lines to `out`.
     void OnEdge(uint8_t level, uint32_t stamp, std::string& out);
+    // The input has ended: the ticks of the run-on time.
+    void Finish(std::string& out);
 
-    uint64_t EdgeCount() const { return edgeCount_; }
+    uint64_t EdgeCount() const;
+    // The program has closed: the replay is over.
+    bool Closed() const;
+
+    class Program;
 
 private:
-    // The clock reads the stamp of the edge being handled, as timeGetTime
-    // would right after the edge message arrived.
-    class EdgeStampClock final : public MillisecondClock {
-    public:
-        uint32_t NowMs() override { return stamp; }
-        uint32_t stamp = 0;
-    };
-    // A replay shows no boxes and starts no programs: the lines say it all.
-    class NoBoxes final : public MessageBoxes {
-    public:
-        void Show(const char*, const char*, unsigned) override {}
-    };
-    class NoLauncher final : public ProgramLauncher {
-    public:
-        void Launch(const char*) override {}
-    };
-
-    DecodeOptions options_;
-    uint64_t edgeCount_ = 0;
-    EdgeStampClock edgeClock_;
-    DryRunSystemClock dryRunClock_;
-    NoBoxes noBoxes_;
-    NoLauncher noLauncher_;
-    ClockServices clock_{edgeClock_, dryRunClock_, noBoxes_, noLauncher_, BuiltinStringTable()};
+    std::unique_ptr<Program> program_;
 };
