@@ -1,6 +1,7 @@
 // Message boxes with no owner window. On Windows such a box runs its own
 // message loop, so edge messages keep arriving (and being handled) while it
-// is shown; the POSIX front-end does the same with its nested loop.
+// is shown; the POSIX front-end does the same with its nested loop. The
+// dialog shows them through its view.
 #pragma once
 
 class MessageBoxes {
@@ -12,7 +13,3 @@ public:
 // Styles as MessageBoxExA takes them.
 constexpr unsigned kStopBox = 0x10;         // MB_OK | MB_ICONSTOP
 constexpr unsigned kExclamationBox = 0x30;  // MB_OK | MB_ICONEXCLAMATION
-
-// The platform's boxes: MessageBoxExA on Windows; on POSIX, until the terminal
-// front-end takes them over, the caption and text on stderr.
-MessageBoxes& PlatformMessageBoxes();

@@ -1,4 +1,5 @@
-// The program's texts, taken by number as from a string table.
+// The program's texts, taken by number as from a string table. The table
+// itself is the program's one string table, which the dialog hands over.
 #pragma once
 
 #include <string_view>
@@ -16,6 +17,3 @@ constexpr int kTextClockNotSet = 7;    // "Zeit kann nicht eingestellt werden!"
 constexpr int kTextLogNotWritten = 8;  // "Log kann nicht geschrieben werden!"
 constexpr int kTextWarning = 9;        // "Warnung"
 constexpr int kTextLogEntry = 10;      // "Zeiteinstellung: %s\n"
-
-// The German texts compiled into the program.
-StringTable& BuiltinStringTable();

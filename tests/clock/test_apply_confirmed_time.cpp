@@ -10,6 +10,7 @@
 #include "reception/display_texts.h"
 #include "tests/support/clock_fakes.h"
 #include "tests/support/fake_clock.h"
+#include "ui/ui_strings.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ protected:
         state.serverRequest = state.serverEnabled;
     }
     void Apply(SystemClock& clock, const std::string& log) {
-        const ClockServices services{milliseconds, clock, boxes, launcher, BuiltinStringTable(),
+        const ClockServices services{milliseconds, clock, boxes, launcher, ProgramStrings(),
                                      log.c_str()};
         ApplyConfirmedTime(state, services);
     }
