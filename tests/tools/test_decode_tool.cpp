@@ -8,6 +8,8 @@
 
 #include "input/dcf77_signal.h"
 #include "input/edge_log.h"
+#include "reception/display_texts.h"
+#include "tests/clock/clock_test_dir.h"
 #include "tools/decode/decode_main.h"
 
 namespace {
@@ -29,6 +31,7 @@ std::string ReadAll(std::FILE* f) {
 
 // Each run starts from the program-start state, as a fresh process would.
 ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
+    lastSettingLine.Clear();
     std::FILE* in = std::tmpfile();
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -63,6 +66,12 @@ std::vector<std::string> LinesWith(const std::string& text, const std::string& l
         if (line.find(" " + label + " ") != std::string::npos) found.push_back(line);
         start = end == std::string::npos ? text.size() : end + 1;
     }
+    return found;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; at += part.size()) ++found;
     return found;
 }
 
@@ -149,6 +158,69 @@ TEST(DecodeTool, StrictModeConfirmsACleanSignalAsTheDefaultDoes) {
             EXPECT_EQ(LinesWith(strict.out, label), LinesWith(plain.out, label)) << label;
         EXPECT_GE(LinesWith(strict.out, "set").size(), 50u);
     }
+}
+
+// The running program in virtual time: ticks come before the edge they
+// precede (one at the edge's own stamp included), across the clock's wrap;
+// a port that does not open delivers no edge.
+TEST(DecodeProgram, TicksComeBeforeTheirEdgesAndNoPortDeliversNothing) {
+    const std::string box = "0 box Fehler: Schnittstelle kann nicht ge\xC3\xB6" "ffnet werden!\n";
+    const struct { std::vector<std::string> args; const char* log; std::string out; } cases[] = {
+        {{"--auto-end", "1", "--minutes", "4"}, "1 1000\n0 3000\n",
+         "0 port opened 2\n1 countdown Restlaufzeit      239 s\n1 countdown Restlaufzeit      238 s\n"
+         "2 bits \n2 telegram synchronisiere...                                   komplett: 0/3\n"
+         "2 statistics Syn.vers.       1 / Telegr.       0 / Form.fehl.       0 / bestaet.       0\n"
+         "2 setting \n"},
+        {{"--auto-end", "1", "--minutes", "4", "--com", "5"}, "1 4294966000\n0 500\n0 800\n",
+         box + "1 countdown Restlaufzeit      239 s\n2 countdown Restlaufzeit      238 s\n"},
+        {{"--program"}, "# no edges\n", ""},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = RunTool(c.args, c.log);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.out) << c.log;
+    }
+}
+
+// A dead signal under auto-end with 4 minutes: the program closes at 4:00,
+// also when the countdown spans the clock's wrap, and reads no further.
+TEST(DecodeProgram, MaximumRunTimeClosesAtItsEnd) {
+    for (const char* log : {"1 10000\n", "1 4294900000\n"}) {
+        const uint32_t late = static_cast<uint32_t>(std::stoul(log + 2)) + 240001;
+        const ToolRun run = RunTool({"--auto-end", "1", "--minutes", "4", "--run-on", "300"},
+                                    std::string(log) + "0 " + std::to_string(late) + "\n");
+        EXPECT_EQ(Count(run.out, "countdown Restlaufzeit"), 239u);
+        EXPECT_TRUE(run.out.ends_with(
+            "1 countdown Restlaufzeit        1 s\n1 countdown\n1 port closed\n1 close\n")) << run.out;
+    }
+}
+
+// An hour with auto-end off and 1 minute: every setting closes the port for a
+// 50-second pause, whose edges are lost, then listens again; each setting is
+// in the log, written where the program runs.
+TEST(DecodeProgram, HourOfPausesReopensAndLogsEverySetting) {
+    const ScratchDirectory dir;
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+    const ToolRun run = RunTool({"--minutes", "1", "--log", "1"}, Log(dcf77::UtcMs(2026, 12, 6, 13, 0), 60));
+    const std::string log = ReadWholeFile("CHRONVK.LOG");
+    std::filesystem::current_path(home);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::size_t sets = Count(run.out, " set ");
+    EXPECT_GE(sets, 25u);
+    EXPECT_EQ(Count(run.out, " port closed\n"), sets);
+    EXPECT_EQ(Count(run.out, " port opened 2\n"), sets + 1);
+    EXPECT_EQ(Count(run.out, "...Pause..."), 49 * sets);
+    EXPECT_EQ(Count(log, "Zeiteinstellung: "), sets);
+    // The edges of a pause are lost (only ticks print, with the number of the
+    // edge before them), and the pause lasts 50 seconds of them.
+    const std::size_t closedAt = run.out.find(" port closed\n");
+    const std::size_t openedAt = run.out.find(" port opened", closedAt);
+    const std::string pause = run.out.substr(closedAt, openedAt - closedAt);
+    EXPECT_EQ(Count(pause, "\n"), Count(pause, " countdown") + 1);  // "port closed", then ticks only
+    EXPECT_EQ(Count(pause, " countdown"), 50u);
+    const unsigned long closed = std::stoul(run.out.substr(run.out.rfind('\n', closedAt) + 1));
+    EXPECT_EQ(std::stoul(run.out.substr(run.out.rfind('\n', openedAt) + 1)), closed + 99);
 }
 
 }  // namespace
