@@ -38,7 +38,7 @@ constexpr const char* kUsage =
     "<n> box CAPTION: TEXT, <n> launch COMMANDLINE and <n> close, where the replay ends.\n";
 
 constexpr std::size_t kFlushAt = 1 << 16;
-constexpr unsigned long kRunOnMaxSeconds = 2000000;
+constexpr uint32_t kRunOnMaxSeconds = 2000000;
 
 struct Streams {
     std::FILE* out;
@@ -146,10 +146,15 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
             const std::string_view value = argv[++i];
             // Up to about 23 days: farther than half the clock's wrap no tick
             // could tell before from after.
-            if (value.empty() || value.size() > 7 || value.find_first_not_of("0123456789") != std::string_view::npos ||
-                std::stoul(std::string(value)) > kRunOnMaxSeconds)
+            uint32_t seconds = 0;
+            for (const char digit : value) {
+                seconds = digit >= '0' && digit <= '9' && seconds <= kRunOnMaxSeconds
+                              ? seconds * 10 + static_cast<uint32_t>(digit - '0')
+                              : kRunOnMaxSeconds + 1;
+            }
+            if (value.empty() || seconds > kRunOnMaxSeconds)
                 return Fail("--run-on must be whole seconds up to " + std::to_string(kRunOnMaxSeconds), io);
-            options.runOnSeconds = static_cast<uint32_t>(std::stoul(std::string(value)));
+            options.runOnSeconds = seconds;
             options.program = true;
         } else if (arg == "--utc") {
             options.utc = true;
