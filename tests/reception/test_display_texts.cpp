@@ -3,29 +3,16 @@
 
 namespace {
 
-TDcfTelegram Telegram(int hour, int minute, int weekday, int day, int month, int year) {
-    TDcfTelegram t{};
-    t.hour = static_cast<int16_t>(hour);
-    t.minute = static_cast<int16_t>(minute);
-    t.weekday = static_cast<int16_t>(weekday);
-    t.day = static_cast<int16_t>(day);
-    t.month = static_cast<int16_t>(month);
-    t.year = static_cast<int16_t>(year);
-    t.markTime = 12345;
-    return t;
-}
-
 TEST(TelegramLine, Layouts) {
     struct Case { const char* name; TDcfState state; const char* line; };
     TDcfState notSynced{};
     TDcfState sunday{};
-    sunday.current = Telegram(14, 5, 7, 6, 12, 26);
+    // callBit, dstAnnounce, summerTime, leapAnnounce, hour, weekday, day, month, year, minute
+    sunday.current = {0, 0, 0, 0, 14, 7, 6, 12, 26, 5, 0, 12345, 0};
     sunday.checkFlags = 31;
     sunday.telegramsStored = 2;
     TDcfState friday{};
-    friday.current = Telegram(9, 59, 5, 1, 7, 5);
-    friday.current.callBit = 1;
-    friday.current.summerTime = 1;
+    friday.current = {1, 0, 1, 0, 9, 5, 1, 7, 5, 59, 0, 12345, 0};
     friday.checkFlags = 23;
     TDcfState noWeekday = sunday;
     noWeekday.current.weekday = 0;

@@ -75,7 +75,6 @@ TEST_F(ReceptionTest, StrictModeRefusesTelegramsThatCannotBeReal) {
         {"weekday not the date's", 42, 3, 1, 58},
         {"month 13", 45, 5, 13, 58},
     };
-    strictConfirmation = true;
     for (const Case& c : cases) {
         SetUp();
         strictConfirmation = true;

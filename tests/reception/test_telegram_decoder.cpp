@@ -1,5 +1,3 @@
-#include <array>
-
 #include "reception_fixture.h"
 #include "reception/telegram_decoder.h"
 
@@ -24,15 +22,6 @@ protected:
         for (int i = 0; i < count; ++i) Decode(MinuteAt(hour, firstMinute + i), firstMark + 6000 * i);
     }
 };
-
-TEST_F(TelegramDecoder, DecodesSunday1405) {
-    Decode(kSunday1405, 5000);
-    const TDcfTelegram& t = state().current;
-    EXPECT_EQ((std::array<int, 10>{t.hour, t.minute, t.weekday, t.day, t.month, t.year,
-                                   t.callBit + t.dstAnnounce + t.summerTime + t.leapAnnounce,
-                                   t.markTime, t.valid, state().checkFlags}),
-              (std::array<int, 10>{14, 5, 7, 6, 12, 26, 0, 5000, 1, 31}));
-}
 
 TEST_F(TelegramDecoder, FailedChecksShowInCheckFlagsAndLeaveTheWindow) {
     struct Case { int flipBit; uint8_t flags; };
