@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <string>
 #include <thread>
 
 #include "input/live_receiver.h"
 #include "input/port_sampler.h"
+#include "tests/support/count_edges.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/memory_profile.h"
 
@@ -86,16 +86,6 @@ TEST(SamplerRace, OpenAndCloseAThousandTimesWhileTicking) {
     EXPECT_EQ(platform.violations.load(), 0);
     EXPECT_GT(platform.posts.load(), 0);
 }
-
-class CountEdges final : public EdgeHandler {
-public:
-    void OnEdge(uint8_t level, int32_t) override {
-        levels += static_cast<char>('0' + level);
-        count = static_cast<int>(levels.size());
-    }
-    std::string levels;
-    std::atomic<int> count{0};
-};
 
 // The simulated receiver through the machine's own timer and hand-over (on
 // Windows the multimedia timer, TCB and the edge message), stopped from

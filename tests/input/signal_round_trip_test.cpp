@@ -41,6 +41,16 @@ Result RoundTrip(const EdgeStreamOptions& options) {
     return r;
 }
 
+// The last Sundays of March and October, where the month's last week starts late.
+TEST(Dcf77Encoder, SummerTimeSwitchDates) {
+    const struct { int year, marchDay, octoberDay; } switches[] = {
+        {2024, 31, 27}, {2025, 30, 26}, {2026, 29, 25}, {2027, 28, 31}, {2000, 26, 29}};
+    for (const auto& c : switches) {
+        EXPECT_EQ(SummerTimeStartUtc(c.year), UtcMs(c.year, 3, c.marchDay, 1)) << c.year;
+        EXPECT_EQ(SummerTimeEndUtc(c.year), UtcMs(c.year, 10, c.octoberDay, 1)) << c.year;
+    }
+}
+
 TEST(SignalRoundTrip, CleanSignalConfirmsTheEncodedTime) {
     // Confirmed from the third telegram on, except while a change of hour is in the window.
     const struct { const char* name; int64_t start; int minutes; uint8_t polarity; uint32_t phase, stamp; Result r; }
