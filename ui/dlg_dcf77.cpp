@@ -152,7 +152,7 @@ void TDlgDCF77::LoadSettings() {
     const bool log = Low16(profile.GetInt(PROFILE_LOG, 1)) != 0;
     state.logEnabled = log ? 1 : 0;
     view_.SetCheck(IDC_LOG, log);
-    const bool server = Low16(profile.GetInt(PROFILE_SERVER, 1)) != 0;
+    const bool server = Low16(profile.GetInt(PROFILE_FILE_SERVER, 1)) != 0;
     state.serverEnabled = server ? 1 : 0;
     view_.SetCheck(IDC_SERVER, server);
     // Only an edited profile switches it on; the clean-up leaves the key alone.
@@ -398,7 +398,7 @@ void TDlgDCF77::CleanUp() {
             WriteInt(profile, PROFILE_UTC, view_.IsChecked(IDC_UTC));
             WriteInt(profile, PROFILE_AUTOEND, view_.IsChecked(IDC_AUTO_END));
             WriteInt(profile, PROFILE_LOG, view_.IsChecked(IDC_LOG));
-            WriteInt(profile, PROFILE_SERVER, view_.IsChecked(IDC_SERVER));
+            WriteInt(profile, PROFILE_FILE_SERVER, view_.IsChecked(IDC_SERVER));
             WriteInt(profile, PROFILE_CYCLE,
                      LeadingInteger(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH)));
         }

@@ -87,7 +87,8 @@
 #define PROFILE_AUTOEND "AUTOEND"
 #define PROFILE_CYCLE "CYCLE"
 #define PROFILE_LOG "LOG"
-#define PROFILE_SERVER "SERVER"
+/* Not PROFILE_SERVER: winbase.h has that name for a process flag. */
+#define PROFILE_FILE_SERVER "SERVER"
 #define PROFILE_COM "COM"
 /* Opt-in, read at set-up and never written: stricter trust in a time. */
 #define PROFILE_STRICT "STRICT"

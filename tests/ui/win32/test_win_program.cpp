@@ -1,0 +1,216 @@
+// The Windows program's frame and dialog, made from the program's own
+// resources and driven with real window messages. The port is scripted, the
+// network a scripted Netbios, the clock the dry-run one; the profile is the
+// WIN.INI of the test's Wine prefix.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input/dcf77_signal.h"
+#include "network/network.h"
+#include "tests/support/clock_fakes.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/fake_port_platform.h"
+#include "tests/support/scripted_netbios.h"
+#include "ui/command_line.h"
+#include "ui/ui_strings.h"
+#include "ui/win32/app.h"
+#include "ui/win32/win_seams.h"
+
+namespace {
+
+// "caption|text" of every message box, each answered with OK as it opens.
+std::vector<std::string> boxes;
+
+LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    char name[16] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(window, name, sizeof name) && std::string(name) == "#32770") {
+        char caption[128] = {}, text[256] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+        boxes.push_back(std::string(caption) + "|" + text);
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class WinProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteProfileStringA(PROFILE_SECTION, nullptr, nullptr);
+        SetPortPlatform(&ports_);
+        UseNetbiosDriver(&netbios_);
+        groupNameNumber = masterNameNumber = 0;
+        boxes.clear();
+        hook_ = SetWindowsHookExA(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
+    }
+    void TearDown() override {
+        app_.reset();
+        UnhookWindowsHookEx(hook_);
+        UseNetbiosDriver(nullptr);
+        SetPortPlatform(nullptr);
+    }
+    void Start() {
+        app_.emplace(GetModuleHandleA(nullptr), seams_);
+        ASSERT_TRUE(app_->InitMainWindow());
+        app_->DispatchQueued();
+    }
+    HWND Dialog() { return app_->Dialog().Window(); }
+    HWND Item(int id) { return GetDlgItem(Dialog(), id); }
+    std::string Text(int id) { return app_->Dialog().GetText(id, 300); }
+    bool Checked(int id) { return IsDlgButtonChecked(Dialog(), id) == BST_CHECKED; }
+    static std::string Ini(const char* key) {
+        char value[32];
+        GetProfileStringA(PROFILE_SECTION, key, "-", value, sizeof value);
+        return value;
+    }
+    // A key press as the loop gets it, IsDialogMessage included.
+    void Press(HWND target, WPARAM key) {
+        PostMessageA(target, WM_KEYDOWN, key, 0);
+        app_->DispatchQueued();
+    }
+
+    FakePortPlatform ports_;
+    ScriptedNetbios netbios_;
+    DryRunSystemClock clock_;
+    FakeMillisecondClock milliseconds_{5000};
+    RecordingLauncher launcher_;
+    WinIniProfile profile_;
+    WindowsInterfaceLibrary library_;
+    ResourceVersionStrings version_{GetModuleHandleA(nullptr)};
+    ProgramSeams seams_{clock_, milliseconds_, launcher_, profile_, library_, version_};
+    std::optional<dcf77App> app_;
+    HHOOK hook_ = nullptr;
+};
+
+TEST_F(WinProgram, ReceivesConfirmsAndEndsByItselfWritingTheSettings) {
+    std::remove("CHRONVK.LOG");
+    Start();
+    // An empty section: the defaults, and the version texts of the resource.
+    EXPECT_EQ((std::vector<bool>{Checked(IDC_UTC), Checked(IDC_AUTO_END), Checked(IDC_LOG), Checked(IDC_SERVER),
+                                 Checked(IDC_COM2), Checked(IDC_RECEPTION_TEST)}),
+              (std::vector<bool>{false, true, true, true, true, false}));
+    EXPECT_EQ(Text(IDC_MINUTES), "");
+    EXPECT_EQ(Text(IDC_MINUTES_LABEL), "Minuten Maximallaufzeit");
+    EXPECT_EQ(Text(IDC_VERSION), "CHRONVK Version 3.0.4");
+    EXPECT_EQ(Text(IDC_COPYRIGHT), "(c) CHRONVK-Autoren");
+    EXPECT_EQ(Text(IDC_BUILD), "f. Windows/32bit");
+    EXPECT_EQ(Text(IDC_OK), "OK");
+
+    // Minutes of signal until the first confirmation, sent as the sampler posts them.
+    bool confirmed = false;
+    dcf77::GenerateEdges(dcf77::OptionsForMinutes(dcf77::UtcMs(2026, 7, 14, 9, 0), 4), [&](dcf77::SampledEdge e) {
+        if (confirmed) return;
+        milliseconds_.Set(e.stampMs);
+        SendMessageA(Dialog(), WM_COMMNOTIFY, e.level, static_cast<LPARAM>(e.stampMs));
+        confirmed = clock_.RequestCount() > 0;
+    });
+    ASSERT_TRUE(confirmed);
+    EXPECT_EQ(clock_.LastRequest().wHour * 100 + clock_.LastRequest().wMinute, 903);
+    EXPECT_EQ(Text(IDC_BITS).size(), 0u) << Text(IDC_BITS);
+    EXPECT_NE(Text(IDC_TELEGRAM).find("3/3"), std::string::npos) << Text(IDC_TELEGRAM);
+    EXPECT_NE(Text(IDC_STATISTICS), "");
+    EXPECT_NE(Text(IDC_LAST_SETTING).find("14.07.26 11:03:"), std::string::npos) << Text(IDC_LAST_SETTING);
+
+    // Auto-end: the posted close ends the dialog, the frame and the loop.
+    EXPECT_FALSE(app_->DispatchQueued());
+    EXPECT_FALSE(IsWindow(app_->Frame()));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_EQ(std::fopen("CHRONVK.LOG", "r") != nullptr, true);
+    for (const char* key : {"MINI", "UTC", "AUTOEND", "CYCLE", "LOG", "SERVER", "COM"}) {
+        EXPECT_EQ(Ini(key), (std::string(key) == "AUTOEND" || key == std::string("LOG") ||
+                             key == std::string("SERVER")) ? "1" : std::string(key) == "COM" ? "2" : "0")
+            << key;
+    }
+    EXPECT_NE(netbios_.trace.find("delete0:CHRONVK"), std::string::npos) << netbios_.trace;
+}
+
+TEST_F(WinProgram, EscapeEndsWithoutWritingAndTheFrameIsSizedAndMinimisedAsTold) {
+    WriteProfileStringA(PROFILE_SECTION, "MINI", "1");
+    Start();
+    const HWND frame = app_->Frame();
+    EXPECT_TRUE(IsIconic(frame));
+    EXPECT_EQ(GetWindowLongA(frame, GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(GetWindowLongA(frame, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0);
+    const HMENU menu = GetSystemMenu(frame, FALSE);
+    SendMessageA(frame, WM_INITMENU, reinterpret_cast<WPARAM>(menu), 0);
+    EXPECT_EQ(GetMenuState(menu, SC_RESTORE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_EQ(GetMenuState(menu, SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
+    EXPECT_EQ(GetMenuState(menu, SC_SIZE, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
+    ShowWindow(frame, SW_RESTORE);
+    RECT client{}, dialog{};
+    GetClientRect(frame, &client);
+    GetWindowRect(Dialog(), &dialog);
+    EXPECT_EQ(client.right, dialog.right - dialog.left);
+    EXPECT_EQ(client.bottom, dialog.bottom - dialog.top);
+
+    SendMessageA(Item(IDC_UTC), BM_CLICK, 0, 0);
+    WriteProfileStringA(PROFILE_SECTION, nullptr, nullptr);
+    SetFocus(Item(IDC_UTC));
+    Press(Item(IDC_UTC), VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_EQ(Ini("UTC") + Ini("MINI") + Ini("COM"), "---");
+    EXPECT_EQ(netbios_.trace.find("delete"), std::string::npos) << netbios_.trace;
+}
+
+TEST_F(WinProgram, TheMinutesFieldKeepsTheFocusUntilItsValueFits) {
+    Start();
+    const HWND field = Item(IDC_MINUTES);
+    SetFocus(field);
+    SendMessageA(field, WM_CHAR, '2', 0);
+    SendMessageA(field, WM_CHAR, 'x', 0);
+    SendMessageA(field, WM_CHAR, '-', 0);
+    EXPECT_EQ(Text(IDC_MINUTES), "2");
+
+    const std::string warning = "CHRONVK|Wert mu\xDF 0 oder mindestens 4 Minuten sein!";
+    SetFocus(Item(IDC_UTC));  // away to a control of ours: the warning, and back
+    EXPECT_EQ(boxes, std::vector<std::string>{warning});
+    EXPECT_EQ(GetFocus(), field);
+    Press(field, VK_TAB);  // Tab is refused the same way
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(GetFocus(), field);
+    SendMessageA(Dialog(), WM_COMMAND, IDOK, 0);  // and so is the close
+    EXPECT_EQ(boxes.size(), 3u);
+    EXPECT_TRUE(IsWindow(app_->Frame()));
+
+    SendMessageA(field, WM_CHAR, '5', 0);
+    Press(field, VK_TAB);
+    EXPECT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(GetFocus(), Item(IDC_TICK));
+    SendMessageA(Dialog(), WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(app_->DispatchQueued());
+    EXPECT_EQ(Ini("CYCLE"), "5");  // the returned focus selected the "2"
+}
+
+TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
+    for (int id : {IDS_MINUTES_MAX_RUN, IDS_MINUTES_WARNING, IDS_MINUTES_PAUSE, IDS_PORT_NOT_OPENED, IDS_ERROR,
+                   IDS_CLOCK_NOT_SET, IDS_LOG_NOT_WRITTEN, IDS_WARNING, IDS_LOG_ENTRY, IDS_PAUSE_NOT_STARTED,
+                   IDS_MAX_RUN_NOT_STARTED, IDS_COUNTDOWN_MAX_RUN, IDS_COUNTDOWN_PAUSE}) {
+        char text[128] = {};
+        LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), text, sizeof text);
+        EXPECT_EQ(text, ProgramStrings().Text(id)) << id;
+    }
+}
+
+TEST(WinCommandLine, OnlyExactArgumentsCount) {
+    const struct { std::vector<const char*> args; int polarity; int32_t network; } cases[] = {
+        {{"chronvk"}, 0, 0},          {{"chronvk", "1"}, 1, 0},    {{"chronvk", "1", "N"}, 1, -1},
+        {{"chronvk", "0", "N"}, 0, -1}, {{"chronvk", "N"}, 0, 0},    {{"chronvk", "1", "n"}, 1, 0},
+        {{"chronvk", "01"}, 0, 0},    {{"chronvk", "1x", "N "}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        ownDcfState.polarity = 0;
+        groupNameNumber = 0;
+        ApplyCommandLine(static_cast<int>(c.args.size()), c.args.data());
+        EXPECT_EQ(ownDcfState.polarity, c.polarity) << c.args.size() << c.args.back();
+        EXPECT_EQ(groupNameNumber, c.network) << c.args.size() << c.args.back();
+    }
+}
+
+}  // namespace

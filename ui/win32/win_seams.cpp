@@ -1,0 +1,101 @@
+#include "ui/win32/win_seams.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ui/resource_ids.h"
+
+int32_t WinIniProfile::GetInt(const char* key, int32_t defaultValue) {
+    return static_cast<int32_t>(GetProfileIntA(PROFILE_SECTION, key, defaultValue));
+}
+
+void WinIniProfile::WriteString(const char* key, const char* value) {
+    WriteProfileStringA(PROFILE_SECTION, key, value);
+}
+
+bool WinIniProfile::ReadString(const char* section, const char* key, std::string& value) const {
+    char buffer[MAX_PATH];
+    const DWORD length = GetProfileStringA(section, key, "", buffer, sizeof buffer);
+    if (length == 0) return false;  // a mapping to nothing is no mapping
+    value.assign(buffer, length);
+    return true;
+}
+
+bool WindowsInterfaceLibrary::Load() {
+    OFSTRUCT found{};
+    if (OpenFile("CHRONIFN.DLL", &found, OF_EXIST) == HFILE_ERROR) return false;
+    // The program may run elevated: a CHRONIFN.DLL that lies in whatever
+    // folder it was started from must not be loaded, only one on the path
+    // the system trusts.
+    SetDllDirectoryA("");
+    module_ = LoadLibraryA("CHRONIFN.DLL");
+    return module_ != nullptr;
+}
+
+bool WindowsInterfaceLibrary::FindEntry() {
+    if (module_ == nullptr) return false;
+    const FARPROC entry = GetProcAddress(module_, "GETDCFPTR");
+    // Through the generic function type, which any entry may be cast from.
+    entry_ = reinterpret_cast<GetDcfPtrFn>(reinterpret_cast<void (*)()>(entry));
+    return entry_ != nullptr;
+}
+
+TDcfState* WindowsInterfaceLibrary::GetDcfPtr(int32_t request) {
+    return entry_ != nullptr ? entry_(request) : nullptr;
+}
+
+void WindowsInterfaceLibrary::Release() {
+    entry_ = nullptr;
+    if (module_ != nullptr) FreeLibrary(module_);
+    module_ = nullptr;
+}
+
+TVersionInfo::TVersionInfo(HMODULE module) {
+    char path[MAX_PATH + 1];
+    const DWORD length = GetModuleFileNameA(module, path, sizeof path);
+    // A full buffer may hold a cut-off name: better no data than another file's.
+    if (length == 0 || length >= sizeof path) return;
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0) return;
+    data_ = std::make_unique<char[]>(size);
+    if (!GetFileVersionInfoA(path, 0, size, data_.get())) {
+        data_.reset();
+        return;
+    }
+    void* entry = nullptr;
+    UINT entryLength = 0;
+    if (!VerQueryValueA(data_.get(), "\\VarFileInfo\\Translation", &entry, &entryLength) ||
+        entryLength < sizeof translation_) {
+        noTranslation_ = true;
+        data_.reset();
+        return;
+    }
+    std::memcpy(&translation_, entry, sizeof translation_);
+}
+
+bool TVersionInfo::GetString(const char* name, const char*& text) const {
+    if (!HasData()) return false;
+    char path[128];
+    const int length = std::snprintf(path, sizeof path, "\\StringFileInfo\\%08lx\\%s",
+                                     static_cast<unsigned long>(translation_), name);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
+    void* value = nullptr;
+    UINT valueLength = 0;
+    if (!VerQueryValueA(data_.get(), path, &value, &valueLength) || value == nullptr) return false;
+    text = static_cast<const char*>(value);
+    return true;
+}
+
+VersionStrings::State ResourceVersionStrings::Load() {
+    info_ = std::make_unique<TVersionInfo>(module_);
+    if (info_->HasData()) return State::HasData;
+    return info_->LackedTranslation() ? State::NoTranslationTable : State::NoData;
+}
+
+bool ResourceVersionStrings::Get(const char* name, std::string& text) {
+    const char* found = nullptr;
+    if (!info_ || !info_->GetString(name, found)) return false;
+    text = found;
+    return true;
+}
