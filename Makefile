@@ -3,12 +3,15 @@
 #   make test   install everything the tests need, build linux, win32, win64 (and the TSan race
 #               test), run every suite
 #   make bench  install the native toolchain and Google Benchmark, build the benchmarks (Release), run them
+#   make run-windows  build chronvk.exe and run it under Wine on the simulated receiver (COM2=SIM):
+#               on a desktop it shows the window; without one it runs under Xvfb and saves a
+#               screenshot every 10 s under build/run-windows/
 # The real build is CMake (CMakePresets.json); this file only strings the steps together.
 
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 .ONESHELL:
-.PHONY: run test bench
+.PHONY: run test bench run-windows
 
 TEST_PRESETS := linux win32 win64 tsan
 RUN_MINUTES := 4
@@ -73,6 +76,15 @@ test:
 	[[ $$failed -eq 0 ]] || failed_cases=$$((failed_cases > 0 ? failed_cases : 1))
 	echo "summary: $$passed_cases passed, $$failed_cases failed, $$skipped skipped"
 	exit $$failed
+
+# The 64-bit twin runs on every machine that runs Wine; WINDOWS_PRESET=win32
+# runs the i686 program where the kernel runs 32-bit code.
+WINDOWS_PRESET := win64
+run-windows:
+	@scripts/bootstrap.sh test
+	cmake --preset $(WINDOWS_PRESET)
+	cmake --build --preset $(WINDOWS_PRESET) --target chronvk
+	scripts/run-windows.sh build/$(WINDOWS_PRESET)/ui/win32/chronvk.exe build/run-windows
 
 bench:
 	@scripts/bootstrap.sh bench
