@@ -85,13 +85,13 @@ public:
             profile_.keys.insert({{PROFILE_AUTOEND, flag(options.autoEnd)},
                                   {PROFILE_CYCLE, options.minutes},
                                   {PROFILE_LOG, flag(options.log)},
-                                  {PROFILE_SERVER, flag(options.server)},
+                                  {PROFILE_FILE_SERVER, flag(options.server)},
                                   {PROFILE_COM, options.com}});
         } else {
             // Reception only: nothing ends, pauses or logs, and the record
             // names no port.
             profile_.keys.insert({{PROFILE_AUTOEND, "0"}, {PROFILE_CYCLE, "0"}, {PROFILE_LOG, "0"},
-                                  {PROFILE_SERVER, "0"}, {PROFILE_COM, "0"}});
+                                  {PROFILE_FILE_SERVER, "0"}, {PROFILE_COM, "0"}});
         }
     }
 
