@@ -5,25 +5,18 @@
 //   chronvk-listen [--interface IF] [--count N] [--raw]
 //
 // Needs root or CAP_NET_BIND_SERVICE (NetBIOS ports 137 and 138).
-#include <poll.h>
-
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
-#include <vector>
 
+#include "eventloop/posix/event_loop.h"
 #include "network/network.h"
 #include "network/posix/udp_transport.h"
 #include "tools/listen/listener.h"
 
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) { stopRequested = 1; }
 
 struct Options {
     std::string interface;
@@ -66,11 +59,12 @@ int main(int argc, char** argv) {
     }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    struct sigaction stop {};
-    stop.sa_handler = RequestStop;  // no SA_RESTART: poll returns to look at the flag
-    sigaction(SIGINT, &stop, nullptr);
-    sigaction(SIGTERM, &stop, nullptr);
-
+    EventLoop loop;
+    bool stopRequested = false;
+    if (!loop.Ok() || !loop.WatchSignals({SIGINT, SIGTERM}, [&](int) { stopRequested = true; })) {
+        std::perror("chronvk-listen: event loop");
+        return 1;
+    }
     nbt::UdpTransport transport(options.interface);
     Listener listener(transport, static_cast<uint16_t>(std::random_device{}()),
                               options.printing,
@@ -91,19 +85,9 @@ int main(int argc, char** argv) {
                  transport.InterfaceName(0).c_str(), DottedQuad(transport.AdapterAddress(0)).c_str(),
                  kGroupName);
 
-    std::vector<pollfd> fds;
-    while (!listener.Done() && stopRequested == 0) {
-        fds.clear();
-        transport.AppendPollFds(fds);
-        if (poll(fds.data(), fds.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            std::perror("chronvk-listen: poll");
-            return 1;
-        }
-        for (const pollfd& fd : fds) {
-            if (fd.revents != 0) transport.Dispatch(fd);
-        }
-    }
+    loop.AddSource({[&](std::vector<pollfd>& fds) { transport.AppendPollFds(fds); },
+                    [&](const pollfd& ready) { transport.Dispatch(ready); }});
+    loop.RunUntil([&] { return listener.Done() || stopRequested; });
     listener.Run(nb::kCmdDeleteName);
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "input/port_sampler.h"
-#include "input/posix/edge_event_loop.h"
+#include "eventloop/posix/event_loop.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
 #include "tests/support/memory_profile.h"
@@ -32,7 +32,7 @@ TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     RacingClock clock;
     MemoryProfile profile;
     profile.ports = {{"COM1", "SIM"}};
-    EdgeEventLoop loop;
+    EventLoop loop;
     Collect collect;
     SamplerSeams seams{nullptr, &clock, &profile};
     // A window thread that stops reading: the pipe fills and posting fails, never waits.
@@ -43,23 +43,25 @@ TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     const uint32_t target = clock.reads.load() + 40;  // two seconds of signal: marks that cannot fit
     while (clock.reads.load() < target) std::this_thread::yield();
     ClosePort();  // returns: the sampler never waited on the pipe
-    while (loop.Dispatch(0, collect) > 0) {
+    loop.SetEdgeHandler(&collect);
+    while (loop.RunOnce(0) > 0) {
     }
     EXPECT_EQ(collect.levels, "1" + std::string(filled - 1, '0'));  // what fit, in order, and no more
     EXPECT_EQ(collect.stamps[0], -1);  // stamps are read signed
 }
 
 TEST(PosixPorts, ANestedDispatchTakesTheRestOfTheBatchBeforeNewerEdges) {
-    EdgeEventLoop loop;
+    EventLoop loop;
     Collect collect;
     for (uint32_t stamp : {1u, 2u, 3u}) ASSERT_TRUE(loop.PostEdge(0, stamp));
     // The handler of edge 1 sees edge 4 arrive and runs a message box's loop.
     collect.nested = [&](uint8_t, int32_t stamp) {
         if (stamp != 1) return;
         loop.PostEdge(0, 4);
-        loop.Dispatch(0, collect);
+        loop.RunOnce(0);
     };
-    loop.Dispatch(0, collect);
+    loop.SetEdgeHandler(&collect);
+    loop.RunOnce(0);
     EXPECT_EQ(collect.stamps, (std::vector<int32_t>{1, 2, 3, 4}));
 }
 
@@ -67,7 +69,7 @@ TEST(PosixPorts, TheGamePortRefusesADeviceThatIsNoJoystick) {
     MemoryProfile profile;
     profile.ports = {{"GAME", "/dev/zero"}};
     SamplerSeams seams{nullptr, nullptr, &profile};
-    EdgeEventLoop loop;
+    EventLoop loop;
     EXPECT_FALSE(OpenPort(loop, kGamePortCode));
 }
 

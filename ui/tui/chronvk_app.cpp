@@ -1,0 +1,158 @@
+#include "ui/tui/chronvk_app.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "clock/program_launcher.h"
+#include "clock/system_clock.h"
+#include "eventloop/posix/event_loop.h"
+#include "input/edge_log.h"
+#include "input/port_sampler.h"
+#include "input/port_table.h"
+#include "network/posix/system_netbios.h"
+#include "reception/strict_confirmation.h"
+#include "ui/command_line.h"
+#include "ui/dlg_dcf77.h"
+#include "ui/posix/ini_profile.h"
+#include "ui/posix/shared_library.h"
+#include "ui/standard_seams.h"
+#include "ui/tui/headless_view.h"
+#include "ui/tui/screen_view.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict] [1 [N]]\n"
+    "  --headless     no screen: changes as lines on stdout, messages on stderr\n"
+    "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
+    "  --record FILE  append every edge to FILE as an edge log\n"
+    "  --strict       trust a time only under the strict confirmation rules\n"
+    "  1              the receiver's other polarity;  N (second): no network\n";
+
+// Every edge to the dialog, and to the edge log when one is kept.
+class EdgeForwarder final : public EdgeHandler {
+public:
+    EdgeForwarder(TDlgDCF77& dialog, std::FILE* record) : dialog_(dialog), record_(record) {}
+    void OnEdge(uint8_t level, int32_t stamp) override {
+        const auto raw = static_cast<uint32_t>(stamp);
+        if (record_) {
+            char line[kEdgeLineMax];
+            std::fwrite(line, 1, FormatEdgeLine({level, raw}, line), record_);
+            std::fflush(record_);
+        }
+        dialog_.EdgeMessage(level, raw);
+    }
+
+private:
+    TDlgDCF77& dialog_;
+    std::FILE* record_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, std::FILE* err) {
+    options.arguments.assign(1, argc > 0 ? argv[0] : "chronvk");
+    int i = 1;
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            ++i;
+            break;
+        }
+        if (arg == "--help") {
+            std::fputs(kUsage, out);
+            return 1;
+        }
+        if (arg == "--version") {
+            std::fprintf(out, "%s (Linux)\n", kFallbackVersion);
+            return 1;
+        }
+        if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--strict") {
+            options.strict = true;
+        } else if ((arg == "--config" || arg == "--record") && i + 1 < argc) {
+            (arg == "--config" ? options.config : options.record) = argv[++i];
+        } else {
+            std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(),
+                         arg == "--config" || arg == "--record" ? "needs a file name" : "unknown option");
+            return 2;
+        }
+    }
+    for (; i < argc; ++i) options.arguments.push_back(argv[i]);
+    return 0;
+}
+
+int RunChronvk(int argc, char** argv, SystemClock* realClock) {
+    AppOptions options;
+    const int parsed = ParseAppOptions(argc, argv, options, stdout, stderr);
+    if (parsed != 0) return parsed == 1 ? 0 : 2;
+
+    std::unique_ptr<std::FILE, FileCloser> record;
+    if (!options.record.empty()) {
+        record.reset(std::fopen(options.record.c_str(), "a"));
+        if (!record) {
+            std::fprintf(stderr, "chronvk: %s: %s\n", options.record.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    IniFile file(options.config.empty() ? DefaultProfilePath() : options.config);
+    if (!file.Load()) std::fprintf(stderr, "chronvk: %s: cannot read, using the defaults\n", file.Path().c_str());
+    IniProfile profile(file);
+    SetPortProfile(&profile);
+    strictConfirmation = options.strict || profile.GetInt("STRICT", 0) != 0;
+    ApplyCommandLine(static_cast<int>(options.arguments.size()), options.arguments.data());
+
+    // With the simulated receiver on any port the times are made up: never set the clock.
+    DryRunSystemClock dryRun;
+    SystemClock& clock = realClock && !AnyPortSimulated(&profile) ? *realClock : dryRun;
+
+    EventLoop loop;
+    if (!loop.Ok()) {
+        std::fprintf(stderr, "chronvk: cannot set up the event loop\n");
+        return 1;
+    }
+    const bool headless = options.headless || !isatty(STDOUT_FILENO) || !isatty(STDIN_FILENO);
+    std::unique_ptr<LoopDialogView> view;
+    if (headless) {
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
+        view = std::make_unique<HeadlessView>(loop, stdout, stderr);
+    } else {
+        view = std::make_unique<ScreenView>(loop, file.Path());
+    }
+    TableVersionStrings version;
+    version.strings["SpecialBuild"] = "f. Linux";
+    SharedInterfaceLibrary library;
+    SamplerPortControl port(loop);
+    TDlgDCF77 dialog({*view, profile, version, library, port, SystemMillisecondClock(), clock,
+                      PlatformProgramLauncher()});
+    view->Attach(dialog);
+    EdgeForwarder edges(dialog, record.get());
+    loop.SetEdgeHandler(&edges);
+    nbt::UdpTransport& network = SystemNbtTransport();
+    loop.AddSource({[&](std::vector<pollfd>& fds) { network.AppendPollFds(fds); },
+                    [&](const pollfd& ready) { network.Dispatch(ready); }});
+    // A service stop, a hang-up or Ctrl-C is a log-off: clean up, save, end.
+    bool loggingOff = false;
+    loop.WatchSignals({SIGTERM, SIGHUP, SIGINT}, [&](int) {
+        loggingOff = true;
+        view->SetEnding();
+    });
+    signal(SIGPIPE, SIG_IGN);
+
+    dialog.SetupWindow();
+    loop.RunUntil([&] { return view->Ended() || loggingOff; });
+    if (loggingOff && !view->Ended()) {
+        view->SetEnding();
+        dialog.EndSession(dialog.QueryEndSession());
+    }
+    return 0;
+}

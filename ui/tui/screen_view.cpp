@@ -1,0 +1,444 @@
+#include "ui/tui/screen_view.h"
+
+#include <fcntl.h>
+#include <ncurses.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "ui/dlg_dcf77.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+constexpr int kMinRows = 24;
+constexpr int kMinCols = 80;
+constexpr int kEscape = 27;
+
+enum class Kind { Text, Radio, Check, Field, Button };
+struct Place {
+    int id;
+    Kind kind;
+    int row, col, width;
+    const char* label;  // fixed labels; texts set by the dialog have none
+};
+
+// The controls in the template's order: the first 18 are the keyboard group
+// the arrows move in, and the tab stops are among them.
+constexpr Place kPlaces[] = {
+    {IDC_COM1, Kind::Radio, 9, 1, 9, "COM1"},
+    {IDC_COM2, Kind::Radio, 10, 1, 9, "COM2"},
+    {IDC_COM3, Kind::Radio, 11, 1, 9, "COM3"},
+    {IDC_COM4, Kind::Radio, 12, 1, 9, "COM4"},
+    {IDC_GAME, Kind::Radio, 14, 1, 9, "GAME"},
+    {IDC_LPT1, Kind::Radio, 9, 11, 9, "LPT1"},
+    {IDC_LPT2, Kind::Radio, 10, 11, 9, "LPT2"},
+    {IDC_LPT3, Kind::Radio, 11, 11, 9, "LPT3"},
+    {IDC_LPT4, Kind::Radio, 12, 11, 9, "LPT4"},
+    {IDC_RECEPTION_TEST, Kind::Check, 9, 22, 24, "Empfangstest"},
+    {IDC_UTC, Kind::Check, 10, 22, 24, "auf UTC stellen"},
+    {IDC_LOG, Kind::Check, 11, 22, 24, "Log schreiben"},
+    {IDC_AUTO_END, Kind::Check, 12, 22, 24, "autom. beenden"},
+    {IDC_SERVER, Kind::Check, 13, 22, 24, "NovellServer stellen"},
+    {IDC_MINUTES, Kind::Field, 14, 22, 6, nullptr},
+    {IDC_TICK, Kind::Button, 14, 28, 3, nullptr},
+    {IDC_HELP_BUTTON, Kind::Button, 9, 70, 9, "Hilfe"},
+    {IDC_OK, Kind::Button, 13, 70, 9, "OK"},
+    {IDC_COUNTDOWN, Kind::Text, 6, 58, 21, nullptr},
+    {IDC_MINUTES_LABEL, Kind::Text, 14, 32, 24, nullptr},
+    {IDC_BUILD, Kind::Text, 11, 46, 23, nullptr},
+    {IDC_STATISTICS, Kind::Text, 1, 11, 68, nullptr},
+    {IDC_TELEGRAM, Kind::Text, 4, 3, 76, nullptr},
+    {IDC_BITS, Kind::Text, 3, 16, 63, nullptr},
+    {IDC_LAST_SETTING, Kind::Text, 6, 21, 36, nullptr},
+    {IDC_VERSION, Kind::Text, 9, 46, 23, nullptr},
+    {IDC_COPYRIGHT, Kind::Text, 13, 46, 23, nullptr},
+};
+constexpr std::size_t kGroupSize = 18;
+constexpr int kTabStops[] = {IDC_COM1, IDC_GAME, IDC_LPT1, IDC_RECEPTION_TEST, IDC_UTC, IDC_LOG,
+                             IDC_AUTO_END, IDC_SERVER, IDC_MINUTES, IDC_TICK, IDC_HELP_BUTTON, IDC_OK};
+
+const Place* PlaceOf(int id) {
+    for (const Place& place : kPlaces) {
+        if (place.id == id) return &place;
+    }
+    return nullptr;
+}
+
+int GroupIndex(int id) {
+    for (std::size_t i = 0; i < kGroupSize; ++i) {
+        if (kPlaces[i].id == id) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Characters, not bytes, of a UTF-8 text.
+int Columns(const std::string& text) {
+    return static_cast<int>(std::count_if(text.begin(), text.end(),
+                                          [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// At most `width` characters of a UTF-8 text, padded with blanks.
+std::string Fit(const std::string& text, int width) {
+    std::string out;
+    int used = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && used == width) break;
+        if (starts) ++used;
+        out += text[i];
+    }
+    return out + std::string(static_cast<std::size_t>(width - used), ' ');
+}
+
+void Put(int row, int col, const std::string& text) { mvaddstr(row, col, text.c_str()); }
+
+// Breaks a text into lines of at most `width` characters, at blanks where it can.
+std::vector<std::string> Wrap(const std::string& text, int width) {
+    std::vector<std::string> lines;
+    std::string line, word;
+    auto flush = [&] {
+        if (!line.empty() && Columns(line) + 1 + Columns(word) > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        word.clear();
+    };
+    for (char c : text) {
+        if (c == ' ' || c == '\n') {
+            flush();
+            if (c == '\n') {
+                lines.push_back(line);
+                line.clear();
+            }
+        } else {
+            word += c;
+        }
+    }
+    flush();
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+ScreenView::ScreenView(EventLoop& loop, std::string settingsPath)
+    : LoopDialogView(loop), settingsPath_(std::move(settingsPath)) {
+    // What the program writes to stderr would land in the middle of the
+    // screen: it goes to the status line instead, and out again at the end.
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
+        savedStderr_ = dup(STDERR_FILENO);
+        dup2(ends[1], STDERR_FILENO);
+        close(ends[1]);
+        messagesFd_ = ends[0];
+        loop_.AddSource({[this](std::vector<pollfd>& fds) { fds.push_back({messagesFd_, POLLIN, 0}); },
+                         [this](const pollfd&) { ReadMessages(); }});
+    }
+    std::setlocale(LC_ALL, "");
+    initscr();
+    raw();
+    noecho();
+    nonl();
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(25);
+    curs_set(0);
+    focus_ = IDC_COM1;
+    loop_.AddSource({[](std::vector<pollfd>& fds) { fds.push_back({STDIN_FILENO, POLLIN, 0}); },
+                     [this](const pollfd&) { ReadKeys(); }});
+    ScheduleDraw();
+}
+
+ScreenView::~ScreenView() {
+    endwin();
+    if (savedStderr_ >= 0) {
+        ReadMessages();
+        dup2(savedStderr_, STDERR_FILENO);
+        close(savedStderr_);
+        if (!pendingMessage_.empty()) status_ = pendingMessage_;
+        if (!status_.empty()) std::fprintf(stderr, "%s\n", status_.c_str());
+    }
+    if (messagesFd_ >= 0) close(messagesFd_);
+}
+
+void ScreenView::ReadMessages() {
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = read(messagesFd_, buffer, sizeof buffer)) > 0) {
+        pendingMessage_.append(buffer, static_cast<std::size_t>(got));
+    }
+    for (std::size_t end; (end = pendingMessage_.find('\n')) != std::string::npos;) {
+        status_ = pendingMessage_.substr(0, end);
+        pendingMessage_.erase(0, end + 1);
+        if (savedStderr_ >= 0) (void)!write(savedStderr_, "", 0);
+    }
+    ScheduleDraw();
+}
+
+void ScreenView::Changed(int, bool) { ScheduleDraw(); }
+
+void ScreenView::ScheduleDraw() {
+    if (drawPending_) return;
+    drawPending_ = true;
+    loop_.Post([this] {
+        drawPending_ = false;
+        Draw();
+    });
+}
+
+void ScreenView::Draw() {
+    erase();
+    if (LINES < kMinRows || COLS < kMinCols) {
+        curs_set(0);
+        Put(0, 0, "CHRONVK: Das Terminal ist zu klein.");
+        Put(1, 0, "Mindestens 80 x 24 Zeichen, bitte vergr\xC3\xB6\xC3\x9F" "ern.");
+        refresh();
+        return;
+    }
+    DrawDialog();
+    if (helpShown_) DrawHelp();
+    for (const Box& box : boxes_) DrawBox(box);
+    const Place* field = PlaceOf(IDC_MINUTES);
+    if (boxes_.empty() && !helpShown_ && focus_ == IDC_MINUTES) {
+        const int used = std::min(Columns(ControlOf(IDC_MINUTES).text), field->width - 1);
+        move(field->row, field->col + 1 + used);
+        curs_set(1);
+    } else {
+        curs_set(0);
+    }
+    refresh();
+}
+
+void ScreenView::DrawDialog() {
+    attron(A_REVERSE);
+    Put(0, 0, Fit(" CHRONVK", kMinCols));
+    attroff(A_REVERSE);
+    Put(1, 1, "empfangen");
+    Put(3, 1, "lfd.Telegramm:");
+    Put(6, 1, "letzte Einstellung:");
+    mvhline(7, 0, ACS_HLINE, kMinCols);
+    Put(8, 1, "Anschluss");
+    Put(8, 22, "Optionen");
+    for (const Place& place : kPlaces) DrawControl(place.id);
+    Put(kMinRows - 1, 0,
+        Fit("Tab/Umschalt+Tab: weiter  Pfeile: Gruppe  Leertaste: umschalten  Enter: OK  Esc: Abbruch",
+            kMinCols - 1));
+    if (!status_.empty()) Put(kMinRows - 2, 0, Fit(status_, kMinCols - 1));
+}
+
+void ScreenView::DrawControl(int id) {
+    const Place& place = *PlaceOf(id);
+    const Control& control = ControlOf(id);
+    const std::string text = Utf8FromWindows1252(control.text);
+    std::string shown;
+    switch (place.kind) {
+        case Kind::Text: shown = Fit(text, place.width); break;
+        case Kind::Radio: shown = std::string(control.checked ? "(*) " : "( ) ") + place.label; break;
+        case Kind::Check: shown = std::string(control.checked ? "[x] " : "[ ] ") + place.label; break;
+        case Kind::Field: shown = "[" + Fit(text.substr(0, 254), place.width - 2) + "]"; break;
+        case Kind::Button:
+            shown = id == IDC_TICK ? "[\xE2\x9C\x93]" : "[" + Fit(std::string(place.label), place.width - 2) + "]";
+            break;
+    }
+    // Centre the version block's lines and the buttons' labels as the dialog does.
+    if (place.kind == Kind::Text && (id == IDC_VERSION || id == IDC_COPYRIGHT || id == IDC_BUILD ||
+                                     id == IDC_LAST_SETTING)) {
+        const int pad = std::max(0, (place.width - Columns(text)) / 2);
+        shown = Fit(std::string(static_cast<std::size_t>(pad), ' ') + text, place.width);
+    }
+    if (place.kind == Kind::Button && id != IDC_TICK) {
+        const int pad = std::max(0, (place.width - 2 - Columns(std::string(place.label))) / 2);
+        shown = "[" + Fit(std::string(static_cast<std::size_t>(pad), ' ') + place.label, place.width - 2) + "]";
+    }
+    const bool focused = id == focus_ && place.kind != Kind::Text;
+    if (!control.enabled) attron(A_DIM);
+    if (focused) attron(A_REVERSE);
+    Put(place.row, place.col, shown);
+    attroff(A_REVERSE | A_DIM);
+}
+
+void ScreenView::DrawBox(const Box& shown) {
+    const std::vector<std::string> lines = Wrap(shown.text, 56);
+    int width = Columns(shown.caption) + 4;
+    for (const std::string& line : lines) width = std::max(width, Columns(line) + 4);
+    width = std::max(width, 12);
+    const int height = static_cast<int>(lines.size()) + 4;
+    const int top = (kMinRows - height) / 2, left = (kMinCols - width) / 2;
+    for (int row = top; row < top + height; ++row) Put(row, left, std::string(static_cast<std::size_t>(width), ' '));
+    mvhline(top, left + 1, ACS_HLINE, width - 2);
+    mvhline(top + height - 1, left + 1, ACS_HLINE, width - 2);
+    mvvline(top + 1, left, ACS_VLINE, height - 2);
+    mvvline(top + 1, left + width - 1, ACS_VLINE, height - 2);
+    mvaddch(top, left, ACS_ULCORNER);
+    mvaddch(top, left + width - 1, ACS_URCORNER);
+    mvaddch(top + height - 1, left, ACS_LLCORNER);
+    mvaddch(top + height - 1, left + width - 1, ACS_LRCORNER);
+    Put(top, left + 2, " " + shown.caption + " ");
+    for (std::size_t i = 0; i < lines.size(); ++i) Put(top + 1 + static_cast<int>(i), left + 2, lines[i]);
+    attron(A_REVERSE);
+    Put(top + height - 2, left + (width - 6) / 2, "[ OK ]");
+    attroff(A_REVERSE);
+}
+
+void ScreenView::DrawHelp() {
+    const std::string lines[] = {
+        "CHRONVK stellt die Uhr nach dem Zeitzeichen DCF77.",
+        "",
+        "COM1-COM4, LPT1-LPT4, GAME  Anschluss des Empf\xC3\xA4ngers",
+        "Empfangstest            nur empfangen, nichts stellen",
+        "auf UTC stellen         Einstellungen in UTC anzeigen und loggen",
+        "Log schreiben           jede Einstellung in CHRONVK.LOG",
+        "autom. beenden          nach dem Stellen beenden",
+        "NovellServer stellen    danach den Dateiserver stellen",
+        "Minuten                 Maximallaufzeit bzw. Pause (0 = keine)",
+        "",
+        "Einstellungen: " + settingsPath_,
+        "Log: CHRONVK.LOG im Arbeitsverzeichnis",
+        "",
+        "Beliebige Taste: zur\xC3\xBC" "ck",
+    };
+    const int height = 16, width = 72, top = 4, left = 4;
+    for (int row = 0; row < height; ++row) Put(top + row, left, std::string(static_cast<std::size_t>(width), ' '));
+    attron(A_BOLD);
+    Put(top, left + 2, "Hilfe");
+    attroff(A_BOLD);
+    int row = top + 1;
+    for (const std::string& line : lines) Put(row++, left + 2, Fit(line, width - 4));
+}
+
+int ScreenView::MessageBox(std::string_view text, std::string_view caption, unsigned, BoxOwner) {
+    if (ending_) return kBoxAnswerOk;
+    boxes_.push_back({Utf8FromWindows1252(caption), Utf8FromWindows1252(text)});
+    const std::size_t depth = boxes_.size();
+    ScheduleDraw();
+    // Like a Windows box: the loop goes on (edges, timer, network) until it is answered.
+    while (!ending_ && boxes_.size() >= depth) {
+        if (loop_.RunOnce(-1) < 0) break;
+    }
+    if (boxes_.size() >= depth) boxes_.resize(depth - 1);
+    ScheduleDraw();
+    return kBoxAnswerOk;
+}
+
+void ScreenView::OpenHelp(const char*) {
+    helpShown_ = true;
+    ScheduleDraw();
+}
+
+void ScreenView::ReadKeys() {
+    for (int key; (key = getch()) != ERR;) {
+        if (key == KEY_RESIZE) {
+            ScheduleDraw();
+        } else if (!boxes_.empty()) {
+            // Only the topmost box takes keys; its OK is the only answer.
+            if (key == '\r' || key == '\n' || key == ' ' || key == kEscape || key == KEY_ENTER) boxes_.pop_back();
+            ScheduleDraw();
+        } else if (helpShown_) {
+            helpShown_ = false;
+            ScheduleDraw();
+        } else {
+            DialogKey(key);
+        }
+        if (Ended() || ending_) return;
+    }
+}
+
+void ScreenView::MoveFocus(int to) {
+    const int from = focus_;
+    SetFocus(to);
+    if (from == IDC_MINUTES && to != IDC_MINUTES && dialog_) dialog_->CycleFieldKillFocus(true, to);
+}
+
+void ScreenView::TabFrom(bool backwards) {
+    if (focus_ == IDC_MINUTES && dialog_ && !dialog_->CycleFieldTab()) return;
+    const int count = static_cast<int>(std::size(kTabStops));
+    int at = 0;
+    while (at < count && kTabStops[at] != focus_) ++at;
+    // From a radio button the tab goes on from its group's tab stop.
+    if (at == count) {
+        const int group = GroupIndex(focus_);
+        at = group >= 5 && group <= 8 ? 2 : group == 4 ? 1 : 0;
+    }
+    for (int step = 1; step <= count; ++step) {
+        const int next = kTabStops[((backwards ? at - step : at + step) % count + count) % count];
+        if (ControlOf(next).enabled) return MoveFocus(next);
+    }
+}
+
+void ScreenView::ArrowFrom(bool backwards) {
+    const int count = static_cast<int>(kGroupSize);
+    const int at = GroupIndex(focus_);
+    if (at < 0) return;
+    for (int step = 1; step < count; ++step) {
+        const Place& place = kPlaces[((backwards ? at - step : at + step) % count + count) % count];
+        if (!ControlOf(place.id).enabled) continue;
+        MoveFocus(place.id);
+        // An automatic radio button is chosen by moving onto it.
+        if (place.kind == Kind::Radio && !ControlOf(place.id).checked) Press(place.id);
+        return;
+    }
+}
+
+void ScreenView::Press(int id) {
+    const Place* place = PlaceOf(id);
+    if (!place || !ControlOf(id).enabled || !dialog_) return;
+    switch (place->kind) {
+        case Kind::Radio:
+            for (const PortButton& button : kPortButtons) SetCheck(button.id, button.id == id);
+            dialog_->ButtonClicked(id);
+            return;
+        case Kind::Check:
+            SetCheck(id, !ControlOf(id).checked);
+            dialog_->ButtonClicked(id);
+            return;
+        case Kind::Button:
+            if (id == IDC_OK) return dialog_->OkCommand();
+            if (id == IDC_HELP_BUTTON) dialog_->ButtonClicked(id);
+            return;
+        case Kind::Field:
+        case Kind::Text: return;
+    }
+}
+
+void ScreenView::DialogKey(int key) {
+    if (!dialog_) return;
+    switch (key) {
+        case '\t': return TabFrom(false);
+        case KEY_BTAB: return TabFrom(true);
+        case kEscape: return dialog_->CancelCommand();
+        case '\r':
+        case '\n':
+        case KEY_ENTER:
+            // Enter is OK unless another push button has the focus.
+            if (focus_ == IDC_HELP_BUTTON || focus_ == IDC_TICK) return Press(focus_);
+            return dialog_->OkCommand();
+        default: break;
+    }
+    if (focus_ == IDC_MINUTES) {
+        std::string text = ControlOf(IDC_MINUTES).text;
+        if (key == KEY_BACKSPACE || key == 127 || key == 8) {
+            if (!text.empty()) text.pop_back();
+        } else if (key >= 32 && key < 127 && text.size() < MINUTES_MAX_LENGTH &&
+                   TCycleValidator::CheckTyping(text + static_cast<char>(key))) {
+            text += static_cast<char>(key);
+        } else {
+            beep();
+            return;
+        }
+        SetText(IDC_MINUTES, text);
+        return;
+    }
+    switch (key) {
+        case ' ': return Press(focus_);
+        case KEY_UP:
+        case KEY_LEFT: return ArrowFrom(true);
+        case KEY_DOWN:
+        case KEY_RIGHT: return ArrowFrom(false);
+        default: break;
+    }
+}
