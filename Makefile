@@ -1,5 +1,5 @@
 # Task runner. Entry points:
-#   make run    install what the native build needs, build, decode a few minutes of simulated signal
+#   make run    install what the native build needs, build chronvk and run it on the simulated receiver
 #   make test   install everything the tests need, build linux, win32, win64 (and the TSan race
 #               test), run every suite
 #   make bench  install the native toolchain and Google Benchmark, build the benchmarks (Release), run them
@@ -14,13 +14,19 @@ SHELL := /bin/bash
 .PHONY: run test bench run-windows
 
 TEST_PRESETS := linux win32 win64 tsan
-RUN_MINUTES := 4
+RUN_DIR := build/run/demo
 
+# chronvk with its settings and log in $(RUN_DIR): COM2, the default port, is
+# the simulated receiver (so the clock is only pretended to be set), and "0 N"
+# keeps it off the network. In a terminal the screen, otherwise headless lines;
+# it ends by itself after the first setting.
 run:
 	@scripts/bootstrap.sh run
 	cmake --preset run
-	cmake --build --preset run --target chronvk-signal chronvk-decode
-	build/run/tools/chronvk-signal --minutes $(RUN_MINUTES) | build/run/tools/chronvk-decode
+	cmake --build --preset run --target chronvk
+	mkdir -p $(RUN_DIR)
+	[[ -f $(RUN_DIR)/chronvk.ini ]] || printf '[CHRONVK-PORTS]\nCOM2=SIM\n' > $(RUN_DIR)/chronvk.ini
+	cd $(RUN_DIR) && ../ui/tui/chronvk --config chronvk.ini 0 N
 
 # Every preset is tried even after one fails, so the summary shows them all.
 # A suite that cannot run on this machine (an i686 one where the kernel runs no

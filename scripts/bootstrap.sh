@@ -13,7 +13,8 @@ purpose="${1:-test}"
 native=(make cmake ninja-build g++ pkg-config)
 case "$purpose" in
   run)
-    packages=("${native[@]}")
+    # chronvk's terminal screen
+    packages=("${native[@]}" libncurses-dev)
     ;;
   bench)
     packages=("${native[@]}" libbenchmark-dev)

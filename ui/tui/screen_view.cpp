@@ -29,33 +29,33 @@ struct Place {
 // The controls in the template's order: the first 18 are the keyboard group
 // the arrows move in, and the tab stops are among them.
 constexpr Place kPlaces[] = {
-    {IDC_COM1, Kind::Radio, 9, 1, 9, "COM1"},
-    {IDC_COM2, Kind::Radio, 10, 1, 9, "COM2"},
-    {IDC_COM3, Kind::Radio, 11, 1, 9, "COM3"},
-    {IDC_COM4, Kind::Radio, 12, 1, 9, "COM4"},
-    {IDC_GAME, Kind::Radio, 14, 1, 9, "GAME"},
-    {IDC_LPT1, Kind::Radio, 9, 11, 9, "LPT1"},
-    {IDC_LPT2, Kind::Radio, 10, 11, 9, "LPT2"},
-    {IDC_LPT3, Kind::Radio, 11, 11, 9, "LPT3"},
-    {IDC_LPT4, Kind::Radio, 12, 11, 9, "LPT4"},
-    {IDC_RECEPTION_TEST, Kind::Check, 9, 22, 24, "Empfangstest"},
-    {IDC_UTC, Kind::Check, 10, 22, 24, "auf UTC stellen"},
-    {IDC_LOG, Kind::Check, 11, 22, 24, "Log schreiben"},
-    {IDC_AUTO_END, Kind::Check, 12, 22, 24, "autom. beenden"},
-    {IDC_SERVER, Kind::Check, 13, 22, 24, "NovellServer stellen"},
-    {IDC_MINUTES, Kind::Field, 14, 22, 6, nullptr},
-    {IDC_TICK, Kind::Button, 14, 28, 3, nullptr},
-    {IDC_HELP_BUTTON, Kind::Button, 9, 70, 9, "Hilfe"},
-    {IDC_OK, Kind::Button, 13, 70, 9, "OK"},
-    {IDC_COUNTDOWN, Kind::Text, 6, 58, 21, nullptr},
-    {IDC_MINUTES_LABEL, Kind::Text, 14, 32, 24, nullptr},
-    {IDC_BUILD, Kind::Text, 11, 46, 23, nullptr},
-    {IDC_STATISTICS, Kind::Text, 1, 11, 68, nullptr},
-    {IDC_TELEGRAM, Kind::Text, 4, 3, 76, nullptr},
-    {IDC_BITS, Kind::Text, 3, 16, 63, nullptr},
-    {IDC_LAST_SETTING, Kind::Text, 6, 21, 36, nullptr},
-    {IDC_VERSION, Kind::Text, 9, 46, 23, nullptr},
-    {IDC_COPYRIGHT, Kind::Text, 13, 46, 23, nullptr},
+    {IDC_COM1, Kind::Radio, 10, 1, 8, "COM1"},
+    {IDC_COM2, Kind::Radio, 11, 1, 8, "COM2"},
+    {IDC_COM3, Kind::Radio, 12, 1, 8, "COM3"},
+    {IDC_COM4, Kind::Radio, 13, 1, 8, "COM4"},
+    {IDC_GAME, Kind::Radio, 15, 1, 8, "GAME"},
+    {IDC_LPT1, Kind::Radio, 10, 10, 8, "LPT1"},
+    {IDC_LPT2, Kind::Radio, 11, 10, 8, "LPT2"},
+    {IDC_LPT3, Kind::Radio, 12, 10, 8, "LPT3"},
+    {IDC_LPT4, Kind::Radio, 13, 10, 8, "LPT4"},
+    {IDC_RECEPTION_TEST, Kind::Check, 10, 20, 24, "Empfangstest"},
+    {IDC_UTC, Kind::Check, 11, 20, 24, "auf UTC stellen"},
+    {IDC_LOG, Kind::Check, 12, 20, 24, "Log schreiben"},
+    {IDC_AUTO_END, Kind::Check, 13, 20, 24, "autom. beenden"},
+    {IDC_SERVER, Kind::Check, 14, 20, 24, "NovellServer stellen"},
+    {IDC_MINUTES, Kind::Field, 15, 20, 6, nullptr},
+    {IDC_TICK, Kind::Button, 15, 26, 3, nullptr},
+    {IDC_HELP_BUTTON, Kind::Button, 10, 73, 7, "Hilfe"},
+    {IDC_OK, Kind::Button, 14, 73, 7, "OK"},
+    {IDC_COUNTDOWN, Kind::Text, 7, 58, 21, nullptr},
+    {IDC_MINUTES_LABEL, Kind::Text, 16, 20, 24, nullptr},
+    {IDC_BUILD, Kind::Text, 12, 45, 27, nullptr},
+    {IDC_STATISTICS, Kind::Text, 2, 3, 76, nullptr},
+    {IDC_TELEGRAM, Kind::Text, 5, 3, 76, nullptr},
+    {IDC_BITS, Kind::Text, 4, 16, 63, nullptr},
+    {IDC_LAST_SETTING, Kind::Text, 7, 21, 36, nullptr},
+    {IDC_VERSION, Kind::Text, 10, 45, 27, nullptr},
+    {IDC_COPYRIGHT, Kind::Text, 14, 45, 27, nullptr},
 };
 constexpr std::size_t kGroupSize = 18;
 constexpr int kTabStops[] = {IDC_COM1, IDC_GAME, IDC_LPT1, IDC_RECEPTION_TEST, IDC_UTC, IDC_LOG,
@@ -205,8 +205,7 @@ void ScreenView::Draw() {
     for (const Box& box : boxes_) DrawBox(box);
     const Place* field = PlaceOf(IDC_MINUTES);
     if (boxes_.empty() && !helpShown_ && focus_ == IDC_MINUTES) {
-        const int used = std::min(Columns(ControlOf(IDC_MINUTES).text), field->width - 1);
-        move(field->row, field->col + 1 + used);
+        move(field->row, field->col + field->width - 1);
         curs_set(1);
     } else {
         curs_set(0);
@@ -219,11 +218,11 @@ void ScreenView::DrawDialog() {
     Put(0, 0, Fit(" CHRONVK", kMinCols));
     attroff(A_REVERSE);
     Put(1, 1, "empfangen");
-    Put(3, 1, "lfd.Telegramm:");
-    Put(6, 1, "letzte Einstellung:");
-    mvhline(7, 0, ACS_HLINE, kMinCols);
-    Put(8, 1, "Anschluss");
-    Put(8, 22, "Optionen");
+    Put(4, 1, "lfd.Telegramm:");
+    Put(7, 1, "letzte Einstellung:");
+    mvhline(8, 0, ACS_HLINE, kMinCols);
+    Put(9, 1, "Anschluss");
+    Put(9, 20, "Optionen");
     for (const Place& place : kPlaces) DrawControl(place.id);
     Put(kMinRows - 1, 0,
         Fit("Tab/Umschalt+Tab: weiter  Pfeile: Gruppe  Leertaste: umschalten  Enter: OK  Esc: Abbruch",
@@ -240,7 +239,13 @@ void ScreenView::DrawControl(int id) {
         case Kind::Text: shown = Fit(text, place.width); break;
         case Kind::Radio: shown = std::string(control.checked ? "(*) " : "( ) ") + place.label; break;
         case Kind::Check: shown = std::string(control.checked ? "[x] " : "[ ] ") + place.label; break;
-        case Kind::Field: shown = "[" + Fit(text.substr(0, 254), place.width - 2) + "]"; break;
+        case Kind::Field: {
+            // Right-aligned, the end of a long text in view.
+            const int room = place.width - 2, used = Columns(text);
+            shown = "[" + (used >= room ? text.substr(text.size() - static_cast<std::size_t>(room))
+                                        : std::string(static_cast<std::size_t>(room - used), ' ') + text) + "]";
+            break;
+        }
         case Kind::Button:
             shown = id == IDC_TICK ? "[\xE2\x9C\x93]" : "[" + Fit(std::string(place.label), place.width - 2) + "]";
             break;
