@@ -91,7 +91,15 @@ std::string Fit(const std::string& text, int width) {
         if (starts) ++used;
         out += text[i];
     }
-    return out + std::string(static_cast<std::size_t>(width - used), ' ');
+    out.append(static_cast<std::size_t>(width - used), ' ');
+    return out;
+}
+
+// A text centred in `width` characters.
+std::string Centre(const std::string& text, int width) {
+    std::string out(static_cast<std::size_t>(std::max(0, (width - Columns(text)) / 2)), ' ');
+    out += text;
+    return Fit(out, width);
 }
 
 void Put(int row, int col, const std::string& text) { mvaddstr(row, col, text.c_str()); }
@@ -242,23 +250,31 @@ void ScreenView::DrawControl(int id) {
         case Kind::Field: {
             // Right-aligned, the end of a long text in view.
             const int room = place.width - 2, used = Columns(text);
-            shown = "[" + (used >= room ? text.substr(text.size() - static_cast<std::size_t>(room))
-                                        : std::string(static_cast<std::size_t>(room - used), ' ') + text) + "]";
+            shown = "[";
+            if (used >= room) {
+                shown += text.substr(text.size() - static_cast<std::size_t>(room));
+            } else {
+                shown.append(static_cast<std::size_t>(room - used), ' ');
+                shown += text;
+            }
+            shown += "]";
             break;
         }
-        case Kind::Button:
-            shown = id == IDC_TICK ? "[\xE2\x9C\x93]" : "[" + Fit(std::string(place.label), place.width - 2) + "]";
+        case Kind::Button: {
+            if (id == IDC_TICK) {
+                shown = "[\xE2\x9C\x93]";
+                break;
+            }
+            shown = "[";
+            shown += Centre(place.label, place.width - 2);
+            shown += "]";
             break;
+        }
     }
     // Centre the version block's lines and the buttons' labels as the dialog does.
     if (place.kind == Kind::Text && (id == IDC_VERSION || id == IDC_COPYRIGHT || id == IDC_BUILD ||
                                      id == IDC_LAST_SETTING)) {
-        const int pad = std::max(0, (place.width - Columns(text)) / 2);
-        shown = Fit(std::string(static_cast<std::size_t>(pad), ' ') + text, place.width);
-    }
-    if (place.kind == Kind::Button && id != IDC_TICK) {
-        const int pad = std::max(0, (place.width - 2 - Columns(std::string(place.label))) / 2);
-        shown = "[" + Fit(std::string(static_cast<std::size_t>(pad), ' ') + place.label, place.width - 2) + "]";
+        shown = Centre(text, place.width);
     }
     const bool focused = id == focus_ && place.kind != Kind::Text;
     if (!control.enabled) attron(A_DIM);
@@ -283,7 +299,10 @@ void ScreenView::DrawBox(const Box& shown) {
     mvaddch(top, left + width - 1, ACS_URCORNER);
     mvaddch(top + height - 1, left, ACS_LLCORNER);
     mvaddch(top + height - 1, left + width - 1, ACS_LRCORNER);
-    Put(top, left + 2, " " + shown.caption + " ");
+    std::string caption = " ";
+    caption += shown.caption;
+    caption += " ";
+    Put(top, left + 2, caption);
     for (std::size_t i = 0; i < lines.size(); ++i) Put(top + 1 + static_cast<int>(i), left + 2, lines[i]);
     attron(A_REVERSE);
     Put(top + height - 2, left + (width - 6) / 2, "[ OK ]");
