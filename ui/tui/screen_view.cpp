@@ -183,7 +183,6 @@ void ScreenView::ReadMessages() {
     for (std::size_t end; (end = pendingMessage_.find('\n')) != std::string::npos;) {
         status_ = pendingMessage_.substr(0, end);
         pendingMessage_.erase(0, end + 1);
-        if (savedStderr_ >= 0) (void)!write(savedStderr_, "", 0);
     }
     ScheduleDraw();
 }

@@ -5,6 +5,7 @@
 set -euo pipefail
 program="$1"
 dir="$(mktemp -d)"
+pid=
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$dir"' EXIT
 printf '[CHRONVK-PORTS]\nCOM2=SIM\n' > "$dir/chronvk.ini"
 cd "$dir"
