@@ -9,6 +9,7 @@
 
 #include "eventloop/posix/event_loop.h"
 #include "ui/dialog_view.h"
+#include "ui/ui_strings.h"
 
 class TDlgDCF77;
 
@@ -56,5 +57,3 @@ private:
     std::map<int, Control> controls_;
 };
 
-// The dialog's texts on a UTF-8 terminal.
-std::string Utf8FromWindows1252(std::string_view text);
