@@ -1,6 +1,8 @@
 #include "input/edge_log.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -77,4 +79,31 @@ bool IsReservedDeviceName(std::string_view path) {
     }
     return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
            upper[3] <= '9';
+}
+
+EdgeRecorder::~EdgeRecorder() {
+    if (file_) std::fclose(file_);
+}
+
+bool EdgeRecorder::Open(const char* path, std::string& why) {
+    if (IsReservedDeviceName(path)) {
+        why = "a device name on Windows, not a file";
+        return false;
+    }
+    file_ = std::fopen(path, "a");
+    if (!file_) why = std::strerror(errno);
+    return file_ != nullptr;
+}
+
+void EdgeRecorder::Comment(const std::string& text) {
+    if (!file_) return;
+    std::fprintf(file_, "# %s\n", text.c_str());
+    std::fflush(file_);
+}
+
+void EdgeRecorder::Record(Edge edge) {
+    if (!file_) return;
+    char line[kEdgeLineMax];
+    std::fwrite(line, 1, FormatEdgeLine(edge, line), file_);
+    std::fflush(file_);
 }

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <string_view>
 
 struct Edge {
@@ -36,3 +38,24 @@ std::size_t FormatEdgeLine(Edge edge, char* out);
 // component: CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, CONIN$ and CONOUT$, in
 // any case, with any extension ("com1.log" is the port COM1).
 bool IsReservedDeviceName(std::string_view path);
+
+// An edge log being recorded live: each edge appended and flushed as it comes,
+// so a program that is stopped loses nothing it has received.
+class EdgeRecorder {
+public:
+    EdgeRecorder() = default;
+    ~EdgeRecorder();
+    EdgeRecorder(const EdgeRecorder&) = delete;
+    EdgeRecorder& operator=(const EdgeRecorder&) = delete;
+
+    // Opens `path` for appending. False, with the reason in `why`, for a name
+    // Windows would take for a device and for a file that cannot be opened.
+    bool Open(const char* path, std::string& why);
+    bool IsOpen() const { return file_ != nullptr; }
+    // A '#' line, e.g. where the edges come from.
+    void Comment(const std::string& text);
+    void Record(Edge edge);
+
+private:
+    std::FILE* file_ = nullptr;
+};

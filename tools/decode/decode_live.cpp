@@ -29,16 +29,12 @@ private:
 
 class LivePrinter final : public EdgeHandler {
 public:
-    LivePrinter(DecodeSession& session, std::FILE* out, std::FILE* record)
+    LivePrinter(DecodeSession& session, std::FILE* out, EdgeRecorder& record)
         : session_(session), out_(out), record_(record) {}
 
     void OnEdge(uint8_t level, int32_t stamp) override {
         const auto raw = static_cast<uint32_t>(stamp);
-        if (record_) {
-            char line[kEdgeLineMax];
-            std::fwrite(line, 1, FormatEdgeLine({level, raw}, line), record_);
-            std::fflush(record_);
-        }
+        record_.Record({level, raw});
         text_.clear();
         session_.OnEdge(level, raw, text_);
         std::fwrite(text_.data(), 1, text_.size(), out_);
@@ -48,35 +44,28 @@ public:
 private:
     DecodeSession& session_;
     std::FILE* out_;
-    std::FILE* record_;
+    EdgeRecorder& record_;
     std::string text_;
 };
 
 }  // namespace
 
 int DecodeLive(const LiveOptions& live, DecodeSession& session, std::FILE* out, std::FILE* err) {
-    std::FILE* record = nullptr;
-    if (live.recordPath) {
-        if (IsReservedDeviceName(live.recordPath)) {
-            std::fprintf(err, "chronvk-decode: %s: a device name on Windows, not a file\n", live.recordPath);
-            return 1;
-        }
-        record = std::fopen(live.recordPath, "a");
-        if (!record) {
-            std::fprintf(err, "chronvk-decode: %s: %s\n", live.recordPath, std::strerror(errno));
-            return 1;
-        }
+    EdgeRecorder record;
+    std::string why;
+    if (live.recordPath && !record.Open(live.recordPath, why)) {
+        std::fprintf(err, "chronvk-decode: %s: %s\n", live.recordPath, why.c_str());
+        return 1;
     }
     DeviceOverride override(live.portCode, live.device ? live.device : "");
     const ProfileReader* previous = CurrentPortProfile();
     if (live.device) SetPortProfile(&override);
     const std::string device = DeviceForPort(live.portCode, CurrentPortProfile());
-    if (record) std::fprintf(record, "# chronvk-decode --port %d, device %s\n", live.portCode, device.c_str());
+    record.Comment("chronvk-decode --port " + std::to_string(live.portCode) + ", device " + device);
 
     LivePrinter printer(session, out, record);
     const LiveResult result = ReceiveLive(live.portCode, printer);
     SetPortProfile(previous);
-    if (record) std::fclose(record);
     switch (result) {
         case LiveResult::Interrupted: return 0;
         case LiveResult::OpenFailed:

@@ -36,24 +36,16 @@ constexpr char kUsage[] =
 // Every edge to the dialog, and to the edge log when one is kept.
 class EdgeForwarder final : public EdgeHandler {
 public:
-    EdgeForwarder(TDlgDCF77& dialog, std::FILE* record) : dialog_(dialog), record_(record) {}
+    EdgeForwarder(TDlgDCF77& dialog, EdgeRecorder& record) : dialog_(dialog), record_(record) {}
     void OnEdge(uint8_t level, int32_t stamp) override {
         const auto raw = static_cast<uint32_t>(stamp);
-        if (record_) {
-            char line[kEdgeLineMax];
-            std::fwrite(line, 1, FormatEdgeLine({level, raw}, line), record_);
-            std::fflush(record_);
-        }
+        record_.Record({level, raw});
         dialog_.EdgeMessage(level, raw);
     }
 
 private:
     TDlgDCF77& dialog_;
-    std::FILE* record_;
-};
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    EdgeRecorder& record_;
 };
 
 }  // namespace
@@ -96,13 +88,11 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     const int parsed = ParseAppOptions(argc, argv, options, stdout, stderr);
     if (parsed != 0) return parsed == 1 ? 0 : 2;
 
-    std::unique_ptr<std::FILE, FileCloser> record;
-    if (!options.record.empty()) {
-        record.reset(std::fopen(options.record.c_str(), "a"));
-        if (!record) {
-            std::fprintf(stderr, "chronvk: %s: %s\n", options.record.c_str(), std::strerror(errno));
-            return 1;
-        }
+    EdgeRecorder record;
+    std::string why;
+    if (!options.record.empty() && !record.Open(options.record.c_str(), why)) {
+        std::fprintf(stderr, "chronvk: %s: %s\n", options.record.c_str(), why.c_str());
+        return 1;
     }
     IniFile file(options.config.empty() ? DefaultProfilePath() : options.config);
     if (!file.Load()) std::fprintf(stderr, "chronvk: %s: cannot read, using the defaults\n", file.Path().c_str());
@@ -135,7 +125,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     TDlgDCF77 dialog({*view, profile, version, library, port, SystemMillisecondClock(), clock,
                       PlatformProgramLauncher()});
     view->Attach(dialog);
-    EdgeForwarder edges(dialog, record.get());
+    EdgeForwarder edges(dialog, record);
     loop.SetEdgeHandler(&edges);
     nbt::UdpTransport& network = SystemNbtTransport();
     loop.AddSource({[&](std::vector<pollfd>& fds) { network.AppendPollFds(fds); },
