@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 #include "input/live_receiver.h"
 #include "input/port_sampler.h"
 #include "tests/support/count_edges.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/memory_profile.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -21,14 +21,14 @@ public:
     std::unique_ptr<PortDriver> MakeDriver(PortKind) override { return std::make_unique<Driver>(*this); }
     uint32_t StartTimer() override {
         stop_ = false;
-        thread_ = std::thread([this] {
+        thread_ = TestThread([this] {
             for (; !stop_.load(); ticks.fetch_add(1)) SamplerTick();
         });
         return 1;
     }
     void CancelTimer(uint32_t) override {
         stop_ = true;
-        thread_.join();
+        thread_.Join();
     }
     bool PostEdge(uint8_t, uint32_t) override {
         posts.fetch_add(1);
@@ -67,7 +67,7 @@ private:
     };
 
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    TestThread thread_;
 };
 
 TEST(SamplerRace, OpenAndCloseAThousandTimesWhileTicking) {
@@ -79,7 +79,7 @@ TEST(SamplerRace, OpenAndCloseAThousandTimesWhileTicking) {
         // A few ticks on this port before switching; the tick count is the
         // sampler's own progress, so nothing sleeps.
         const long target = platform.ticks.load() + 3;
-        while (platform.ticks.load() < target) std::this_thread::yield();
+        while (platform.ticks.load() < target) TestThread::GiveWay();
         ClosePort();
     }
     SetPortPlatform(nullptr);
@@ -97,12 +97,12 @@ TEST(LiveReception, TheMachinesTimerDeliversEdgesUntilStoppedFromAnotherThread) 
     SetSamplerClock(&clock);
     SetPortProfile(&profile);
     CountEdges edges;
-    std::thread stopper([&edges] {
-        while (edges.count.load() < 4) std::this_thread::yield();
+    TestThread stopper([&edges] {
+        while (edges.count.load() < 4) TestThread::GiveWay();
         StopLiveReception();
     });
     EXPECT_EQ(ReceiveLive(1, edges), LiveResult::Interrupted);
-    stopper.join();
+    stopper.Join();
     SetPortProfile(nullptr);
     SetSamplerClock(nullptr);
     // Every change arrives once and in order: the levels alternate.
