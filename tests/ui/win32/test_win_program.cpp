@@ -94,8 +94,6 @@ TEST_F(WinProgram, ReceivesConfirmsAndEndsByItselfWritingTheSettings) {
     std::string checks;
     for (int id : {IDC_UTC, IDC_AUTO_END, IDC_LOG, IDC_SERVER, IDC_COM2, IDC_RECEPTION_TEST}) checks += IsDlgButtonChecked(Dialog(), id) ? '1' : '0';
     EXPECT_EQ(checks, "011110");
-    EXPECT_EQ(Text(IDC_MINUTES), "");
-    EXPECT_EQ(Text(IDC_MINUTES_LABEL), "Minuten Maximallaufzeit");
     EXPECT_EQ(Text(IDC_VERSION) + "|" + Text(IDC_COPYRIGHT) + "|" + Text(IDC_BUILD) + "|" + Text(IDC_OK),
               "CHRONVK Version 3.0.4|(c) CHRONVK-Autoren|f. Windows/32bit|OK");
 
