@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <random>
-#include <sstream>
 
+#include "tests/clock/clock_test_dir.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
 #include "tests/support/memory_profile.h"
@@ -131,17 +129,15 @@ TEST(PortTable, WindowsPrefixesOnlyHighComPorts) {
 
 // The machine's own drivers: a file is not a port, whatever the profile says.
 TEST(MachinePorts, AMappedRegularFileIsRefusedAndLeftAlone) {
-    const auto path = std::filesystem::temp_directory_path() / ("chronvk-" + std::to_string(std::random_device{}()));
-    std::ofstream(path, std::ios::binary) << "notes\n";
+    const ScratchDirectory dir;
+    const std::string path = dir.File("notes.txt");
+    std::ofstream(path) << "notes\n";
     MemoryProfile profile;
-    profile.ports = {{"COM1", path.string()}, {"LPT1", path.string()}};
+    profile.ports = {{"COM1", path}, {"LPT1", path}};
     SamplerSeams seams{nullptr, nullptr, &profile};
     FakePortPlatform unused;
     for (int32_t code : {1, 11}) EXPECT_FALSE(OpenPort(unused, code)) << code;
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str(), "notes\n");
-    std::filesystem::remove(path);
+    EXPECT_EQ(ReadWholeFile(path), "notes\n");
 }
 
 }  // namespace

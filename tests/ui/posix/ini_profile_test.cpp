@@ -4,13 +4,12 @@
 
 #include <signal.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "input/port_table.h"
+#include "tests/clock/clock_test_dir.h"
 #include "ui/posix/ini_profile.h"
 
 namespace {
@@ -19,21 +18,10 @@ namespace fs = std::filesystem;
 
 class IniProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("chronvk-ini-" + std::to_string(getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "chronvk.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     void Write(const std::string& text) { std::ofstream(path_) << text; }
-    std::string Read() {
-        std::stringstream text;
-        text << std::ifstream(path_).rdbuf();
-        return text.str();
-    }
-    fs::path dir_;
-    std::string path_;
+    std::string Read() { return ReadWholeFile(path_); }
+    const ScratchDirectory dir;
+    std::string path_ = dir.File("chronvk.ini");
 };
 
 TEST_F(IniProfileTest, KeysAreFoundWithoutRegardToCaseAndForeignLinesSurviveAWrite) {
@@ -67,7 +55,7 @@ TEST_F(IniProfileTest, KeysAreFoundWithoutRegardToCaseAndForeignLinesSurviveAWri
 }
 
 TEST_F(IniProfileTest, AMissingFileAndDirectoryGiveDefaultsAndAreMadeOnTheFirstWrite) {
-    path_ = (dir_ / "new" / "deeper" / "chronvk.ini").string();
+    path_ = (dir.path / "new" / "deeper" / "chronvk.ini").string();
     IniFile file(path_, nullptr);
     ASSERT_TRUE(file.Load());
     IniProfile profile(file);
@@ -92,7 +80,7 @@ TEST_F(IniProfileTest, AWriteCutShortLeavesTheOldFileAndNoLitter) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
     EXPECT_EQ(Read(), "[CHRONVK]\nCYCLE=60\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }
 
 }  // namespace
