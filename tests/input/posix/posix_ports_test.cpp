@@ -5,32 +5,22 @@
 
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "input/port_sampler.h"
 #include "eventloop/posix/event_loop.h"
+#include "tests/support/count_edges.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
 #include "tests/support/memory_profile.h"
 
 namespace {
 
-class Collect final : public EdgeHandler {
-public:
-    void OnEdge(uint8_t level, int32_t stamp) override {
-        levels += static_cast<char>('0' + level);
-        stamps.push_back(stamp);
-    }
-    std::string levels;
-    std::vector<int32_t> stamps;
-};
-
 TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     RacingClock clock;
     MemoryProfile profile;
     profile.ports = {{"COM1", "SIM"}};
     EventLoop loop;
-    Collect collect;
+    CountEdges collect;
     SamplerSeams seams{nullptr, &clock, &profile};
     // A window thread that stops reading: the pipe fills and posting fails, never waits.
     ASSERT_TRUE(loop.PostEdge(1, 0xFFFFFFFFu));
