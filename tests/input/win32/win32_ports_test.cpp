@@ -7,6 +7,7 @@
 
 #include "input/live_receiver.h"
 #include "input/win32/live_receiver_win32.h"
+#include "tests/support/count_edges.h"
 #include "tests/support/fake_port_platform.h"
 #include "tests/support/test_thread.h"
 
@@ -15,11 +16,6 @@ namespace {
 TEST(Win32Ports, TheExecutableExportsTcb) {
     EXPECT_NE(GetProcAddress(GetModuleHandleA(nullptr), "TCB"), nullptr);
 }
-
-class Ignore final : public EdgeHandler {
-public:
-    void OnEdge(uint8_t, int32_t) override {}
-};
 
 // Windows ends the process when the handler returns from a closed console, a
 // log-off or a shutdown: the receiver must be switched off by then.
@@ -34,7 +30,7 @@ TEST(Win32Ports, ClosingTheConsoleReturnsOnlyOnceThePortIsClosed) {
             openWhenHandled = fake.deviceOpen;
         });
     };
-    Ignore ignore;
+    CountEdges ignore;
     EXPECT_EQ(ReceiveLive(1, ignore), LiveResult::Interrupted);
     console.Join();
     EXPECT_FALSE(openWhenHandled);
