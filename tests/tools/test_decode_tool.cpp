@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,13 +60,9 @@ std::string Log(int64_t startUtc, int minutes, uint8_t polarity = 0) {
 
 std::vector<std::string> LinesWith(const std::string& text, const std::string& label) {
     std::vector<std::string> found;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
         if (line.find(" " + label + " ") != std::string::npos) found.push_back(line);
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
     return found;
 }
 
