@@ -11,11 +11,9 @@ namespace {
 TEST(LocalToUtc, StepsBackOverDayMonthAndYear) {
     // Local {summer, year, month, day, hour} to UTC {year, month, day, hour}.
     const struct { int summer, year, month, day, hour; std::array<int, 4> utc; } cases[] = {
-        {0, 26, 12, 6, 14, {26, 12, 6, 13}}, {0, 26, 5, 10, 1, {26, 5, 10, 0}},
         {0, 24, 3, 1, 0, {24, 2, 29, 23}},   {0, 25, 3, 1, 0, {25, 2, 28, 23}},
         {0, 0, 3, 1, 0, {0, 2, 29, 23}},     // 00 is divisible by 4
-        {0, 27, 1, 1, 0, {26, 12, 31, 23}},  {0, 0, 1, 1, 0, {99, 12, 31, 23}},
-        {1, 26, 7, 1, 1, {26, 6, 30, 23}},   {1, 26, 7, 2, 1, {26, 7, 1, 23}},
+        {0, 0, 1, 1, 0, {99, 12, 31, 23}},   {1, 26, 7, 1, 1, {26, 6, 30, 23}},
         // Telegram fields are unchecked: nothing may read past the month table.
         {0, 26, 14, 1, 0, {26, 13, 31, 23}}, {0, 26, 0, 1, 0, {25, 12, 31, 23}},
     };
