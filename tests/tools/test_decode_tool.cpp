@@ -184,4 +184,32 @@ TEST(DecodeProgram, HourOfPausesReopensAndLogsEverySetting) {
     EXPECT_EQ(std::stoul(run.out.substr(run.out.rfind('\n', openedAt) + 1)), closed + 99);
 }
 
+// Strict mode changes nothing on a clean signal, across a change to summer
+// time included: the same lines, the same settings at the same edges.
+TEST(DecodeTool, StrictModeConfirmsACleanSignalAsTheDefaultDoes) {
+    for (const int64_t start : {dcf77::UtcMs(2026, 12, 6, 13, 0), dcf77::UtcMs(2026, 3, 29, 0, 30)}) {
+        const std::string log = Log(start, 60);
+        const ToolRun plain = RunTool({}, log);
+        const ToolRun strict = RunTool({"--strict"}, log);
+        ASSERT_EQ(strict.status, 0) << strict.err;
+        // (The last-setting line is left from the run before: compare the rest.)
+        for (const char* label : {"set", "telegram", "statistics", "bits"})
+            EXPECT_EQ(LinesWith(strict.out, label), LinesWith(plain.out, label)) << label;
+        EXPECT_GE(LinesWith(strict.out, "set").size(), 50u);
+    }
+}
+
+// A dead signal under auto-end with 4 minutes: the program closes at 4:00,
+// also when the countdown spans the clock's wrap, and reads no further.
+TEST(DecodeProgram, MaximumRunTimeClosesAtItsEnd) {
+    for (const char* log : {"1 10000\n", "1 4294900000\n"}) {
+        const uint32_t late = static_cast<uint32_t>(std::stoul(log + 2)) + 240001;
+        const ToolRun run = RunTool({"--auto-end", "1", "--minutes", "4", "--run-on", "300"},
+                                    std::string(log) + "0 " + std::to_string(late) + "\n");
+        EXPECT_EQ(Count(run.out, "countdown Restlaufzeit"), 239u);
+        EXPECT_TRUE(run.out.ends_with(
+            "1 countdown Restlaufzeit        1 s\n1 countdown\n1 port closed\n1 close\n")) << run.out;
+    }
+}
+
 }  // namespace
