@@ -16,6 +16,7 @@
 #include "timebase/millisecond_clock.h"
 #include "ui/dialog_seams.h"
 #include "ui/dialog_view.h"
+#include "ui/refclock_samples.h"
 #include "ui/resource_ids.h"
 
 // Everything the dialog reaches outside itself.
@@ -102,6 +103,9 @@ public:
     int32_t runMode = 0;      // 0 none, 1 maximum run time, 2 setting pause
     uint32_t runEndTime = 0;  // milliseconds of the multimedia clock
 
+    // Time samples for a reference-clock output; nullptr: none.
+    void SetTimeSamples(RefclockSamples* samples) { samples_ = samples; }
+
     // True once the clean-up has run (the record is no longer ours).
     bool CleanedUp() const { return cleanedUp_; }
 
@@ -154,6 +158,7 @@ private:
     void ReleaseRecord();  // steps 7-8
 
     DialogServices services_;
+    RefclockSamples* samples_ = nullptr;
     DialogView& view_;
     ClockBoxes clockBoxes_;
     ClockServices clock_;

@@ -1,0 +1,112 @@
+// The samples an NTP daemon gets: one per second mark while a confirmed time
+// holds, stamped with the machine's clock at the mark, and none once the
+// chain breaks until the next confirmation.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "input/dcf77_signal.h"
+#include "reception/edge_decoder.h"
+#include "tests/support/fake_clock.h"
+#include "ui/refclock_samples.h"
+
+namespace {
+
+using dcf77::kMinuteMs;
+using dcf77::UtcMs;
+
+constexpr int64_t kAheadMs = 40;  // the machine's clock runs this far ahead
+constexpr uint32_t kHandledAfterMs = 7;
+
+class Recorder final : public TimeSampleOutput, public RealTimeClock {
+public:
+    std::vector<TimeSample> samples;
+    int64_t nowMs = 0;
+    void Send(const TimeSample& sample) override { samples.push_back(sample); }
+    RealTime Now() override { return {nowMs / 1000, static_cast<int32_t>(nowMs % 1000 * 1'000'000)}; }
+};
+
+int64_t TrueMs(const dcf77::EdgeStreamOptions& options, uint32_t stamp) {
+    return options.startUtcMs + options.phaseMs + static_cast<uint32_t>(stamp - options.firstStampMs);
+}
+
+// Feeds the edges through the decoder as the dialog does; checks every sample
+// names its mark's second and carries the machine's reading there, less half
+// a sampling period. Returns the reference seconds in milliseconds.
+std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::vector<dcf77::SampledEdge>& edges) {
+    ResetReception();
+    StoreConfirmFlag(*dcfPtr);
+    FakeMillisecondClock milliseconds;
+    Recorder recorder;
+    RefclockSamples samples(milliseconds, recorder, recorder);
+    std::vector<int64_t> seconds;
+    for (const dcf77::SampledEdge& edge : edges) {
+        milliseconds.Set(edge.stampMs + kHandledAfterMs);
+        recorder.nowMs = TrueMs(options, edge.stampMs) + kHandledAfterMs + kAheadMs;
+        DecodeEdge(edge.level, static_cast<int32_t>(edge.stampMs));
+        samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs);
+        timeConfirmed = 0;
+        if (recorder.samples.size() == seconds.size()) continue;
+        const TimeSample& sample = recorder.samples.back();
+        seconds.push_back(sample.reference.seconds * 1000);
+        EXPECT_EQ(seconds.back(), TrueMs(options, edge.stampMs) - options.phaseMs);
+        const int64_t offsetNs = (sample.receive.seconds - sample.reference.seconds) * 1'000'000'000 +
+                                 sample.receive.nanoseconds - sample.reference.nanoseconds;
+        EXPECT_EQ(offsetNs, (options.phaseMs + kAheadMs) * 1'000'000 - kHalfSamplingPeriodNs);
+        EXPECT_EQ(sample.leap, 0);
+    }
+    return seconds;
+}
+
+TEST(RefclockSamples, EverySecondMarkAfterTheConfirmationIsOneTrueSample) {
+    const struct {
+        const char* name;
+        int64_t minuteUtcMs;
+        uint32_t firstStampMs;
+    } cases[] = {
+        {"plain minutes", UtcMs(2026, 12, 6, 13, 2), 10000},
+        {"summer time, just switched", UtcMs(2026, 3, 29, 1, 2), 10000},
+        {"the hour 02 of summer time", UtcMs(2026, 10, 25, 0, 2), 10000},
+        {"the hour 02 of winter time", UtcMs(2026, 10, 25, 1, 2), 10000},
+        {"new year in legal time only", UtcMs(2026, 12, 31, 23, 2), 10000},
+        {"stamps across the 2^32 wrap", UtcMs(2026, 12, 6, 13, 2), 0xFFFFFFFFu - 200000u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(c.minuteUtcMs, 6);
+        options.firstStampMs = c.firstStampMs;
+        options.phaseMs = 10;
+        const std::vector<int64_t> seconds = Replay(options, dcf77::GenerateEdgeVector(options));
+        // From the third telegram's mark on, 59 marks a minute (none in
+        // second 59), up to the sixth minute mark.
+        ASSERT_EQ(seconds.size(), 3u * 59 + 1);
+        EXPECT_EQ(seconds.front(), c.minuteUtcMs + 3 * kMinuteMs);
+        for (std::size_t i = 1; i < seconds.size(); ++i)
+            EXPECT_EQ(seconds[i] - seconds[i - 1], seconds[i] % kMinuteMs == 0 ? 2000 : 1000) << i;
+    }
+}
+
+TEST(RefclockSamples, BrokenChainStopsTheSamplesUntilTheNextConfirmation) {
+    const int64_t minute = UtcMs(2026, 12, 6, 13, 2);
+    const dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(minute, 7);
+    std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
+    // The mark of 13:06:20 never arrives: synchronisation is lost at 13:06:21.
+    const int64_t missing = minute + 4 * kMinuteMs + 20000;
+    std::erase_if(edges, [&](const dcf77::SampledEdge& edge) {
+        return TrueMs(options, edge.stampMs) >= missing && TrueMs(options, edge.stampMs) < missing + 500;
+    });
+    const std::vector<int64_t> seconds = Replay(options, edges);
+    const auto gap = std::adjacent_find(seconds.begin(), seconds.end(), [](int64_t a, int64_t b) { return b - a > 2000; });
+    ASSERT_NE(gap, seconds.end());
+    EXPECT_EQ(*gap, missing - 1000);
+    // The broken minute's telegram is no link: back only at 13:08:00.
+    EXPECT_EQ(*(gap + 1), minute + 6 * kMinuteMs);
+}
+
+TEST(RefclockSamples, SettingTexts) {
+    for (const char* bad : {"shm:", "shm:-1", "shm:1x", "shm:256", "sock:", "SHM:0", "0"}) EXPECT_FALSE(ParseRefclockSetting(bad)) << bad;
+    EXPECT_EQ(ParseRefclockSetting("shm:255")->unit, 255);
+    EXPECT_EQ(ParseRefclockSetting("sock:/run/c.sock")->path, "/run/c.sock");
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "ui/refclock_samples.h"
+
+#include <charconv>
+
+#include "clock/clock_setting.h"
+#include "clock/system_time.h"
+
+namespace {
+
+constexpr int kLastMarkedSecond = 58;  // second 59 has no mark
+// A mark further than this from its expected place in the minute means the
+// decoder counted a glitch as a second: the numbering can no longer be trusted.
+constexpr int64_t kMarkToleranceMs = 200;
+constexpr int32_t kNanosecondsPerSecond = 1'000'000'000;
+
+RealTime Less(RealTime time, int64_t nanoseconds) {
+    int64_t ns = time.nanoseconds - nanoseconds % kNanosecondsPerSecond;
+    time.seconds -= nanoseconds / kNanosecondsPerSecond;
+    while (ns < 0) {
+        ns += kNanosecondsPerSecond;
+        time.seconds -= 1;
+    }
+    time.nanoseconds = static_cast<int32_t>(ns);
+    return time;
+}
+
+}  // namespace
+
+int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
+    // Days from civil: March-based years put the leap day at the year's end.
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const int64_t days = int64_t{era} * 146097 + dayOfEra - 719468;
+    return days * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+std::optional<int64_t> ConfirmedMinuteUtc(const TDcfState& state) {
+    const TDcfTelegram& current = state.current;
+    int year = current.year;
+    int day = current.day;
+    int hour = current.hour;
+    int month = current.month;
+    LocalToUtc(state, year, day, hour, month);
+    const SystemTime utc = BuildSystemTime(current, year, month, day, hour, current.minute, 0);
+    if (!IsValidSystemTime(utc)) return std::nullopt;
+    return UtcSeconds(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, 0);
+}
+
+void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs) {
+    if (confirmed) {
+        const std::optional<int64_t> minute = ConfirmedMinuteUtc(state);
+        running_ = minute.has_value();
+        if (!running_) return;
+        minuteUtc_ = *minute;
+        minuteStamp_ = stampMs;
+        Emit(0, stampMs);
+        return;
+    }
+    if (!running_) return;
+    if (state.current.markTime == 0) {  // synchronisation lost
+        running_ = false;
+        return;
+    }
+    const int count = state.buffer.bitCount;
+    if (count == second_) return;  // not a second mark: the end of a mark, a glitch
+    // A mark starting second N completes bit N-1. Anything but the next
+    // second (a minute mark that did not confirm, lost synchronisation)
+    // ends the chain until the next confirmation.
+    const int64_t elapsed = static_cast<uint32_t>(stampMs - minuteStamp_);
+    const int64_t misplaced = elapsed - int64_t{count} * 1000;
+    if (count != second_ + 1 || count > kLastMarkedSecond || misplaced > kMarkToleranceMs || misplaced < -kMarkToleranceMs) {
+        running_ = false;
+        return;
+    }
+    Emit(count, stampMs);
+}
+
+void RefclockSamples::Emit(int second, uint32_t stampMs) {
+    // Read both clocks together: the edge's age on the monotonic clock
+    // carries its stamp over to the real-time scale.
+    const RealTime now = realTime_.Now();
+    const uint32_t age = milliseconds_.NowMs() - stampMs;
+    TimeSample sample;
+    sample.reference = {minuteUtc_ + second, 0};
+    sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
+    second_ = second;
+    output_.Send(sample);
+}
+
+std::optional<RefclockSetting> ParseRefclockSetting(std::string_view text) {
+    RefclockSetting setting;
+    if (text.starts_with("shm:")) {
+        const std::string_view digits = text.substr(4);
+        const char* end = digits.data() + digits.size();
+        const auto [stop, error] = std::from_chars(digits.data(), end, setting.unit);
+        // The daemons number units from 0; keys beyond 255 are nobody's.
+        if (digits.empty() || error != std::errc{} || stop != end || setting.unit < 0 ||
+            setting.unit > 255) {
+            return std::nullopt;
+        }
+        return setting;
+    }
+    if (text.starts_with("sock:") && text.size() > 5) {
+        setting.kind = RefclockSetting::Kind::Sock;
+        setting.path = std::string(text.substr(5));
+        return setting;
+    }
+    return std::nullopt;
+}
