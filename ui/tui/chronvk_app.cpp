@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "clock/program_launcher.h"
 #include "clock/system_clock.h"
@@ -18,6 +19,7 @@
 #include "ui/command_line.h"
 #include "ui/dlg_dcf77.h"
 #include "ui/posix/ini_profile.h"
+#include "ui/posix/refclock_outputs.h"
 #include "ui/posix/shared_library.h"
 #include "ui/standard_seams.h"
 #include "ui/tui/headless_view.h"
@@ -26,11 +28,14 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict] [1 [N]]\n"
+    "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict]\n"
+    "               [--refclock shm:N|sock:PATH] [1 [N]]\n"
     "  --headless     no screen: changes as lines on stdout, messages on stderr\n"
     "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
     "  --record FILE  append every edge to FILE as an edge log\n"
     "  --strict       trust a time only under the strict confirmation rules\n"
+    "  --refclock SPEC  serve the time to an NTP daemon (NTP shared memory unit N\n"
+    "                 or chrony's SOCK socket) and leave the clock to it\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
 
 // Every edge to the dialog, and to the edge log when one is kept.
@@ -73,9 +78,13 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             options.strict = true;
         } else if ((arg == "--config" || arg == "--record") && i + 1 < argc) {
             (arg == "--config" ? options.config : options.record) = argv[++i];
+        } else if (arg == "--refclock" && i + 1 < argc && ParseRefclockSetting(argv[i + 1])) {
+            options.refclock = argv[++i];
         } else {
-            std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(),
-                         arg == "--config" || arg == "--record" ? "needs a file name" : "unknown option");
+            const char* why = arg == "--config" || arg == "--record" ? "needs a file name"
+                              : arg == "--refclock" ? "needs shm:N (0-255) or sock:PATH"
+                                                    : "unknown option";
+            std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(), why);
             return 2;
         }
     }
@@ -101,9 +110,35 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     strictConfirmation = options.strict || profile.GetInt("STRICT", 0) != 0;
     ApplyCommandLine(static_cast<int>(options.arguments.size()), options.arguments.data());
 
-    // With the simulated receiver on any port the times are made up: never set the clock.
+    std::string refclockText = options.refclock;
+    if (refclockText.empty()) file.Get(PROFILE_SECTION, PROFILE_REFCLOCK, refclockText);
+    std::optional<RefclockSetting> refclock;
+    if (!refclockText.empty() && !(refclock = ParseRefclockSetting(refclockText))) {
+        std::fprintf(stderr, "chronvk: %s: REFCLOCK=%s is neither shm:N nor sock:PATH\n",
+                     file.Path().c_str(), refclockText.c_str());
+        return 1;
+    }
+    std::unique_ptr<TimeSampleOutput> output;
+    if (refclock && refclock->kind == RefclockSetting::Kind::Shm) {
+        auto shm = std::make_unique<ShmOutput>(refclock->unit);
+        if (!shm->Attach(why)) {
+            std::fprintf(stderr, "chronvk: %s\n", why.c_str());
+            return 1;
+        }
+        output = std::move(shm);
+    } else if (refclock) {
+        output = std::make_unique<SockOutput>(refclock->path, [](const std::string& problem) {
+            std::fprintf(stderr, "chronvk: %s\n", problem.c_str());
+        });
+    }
+    PosixRealTimeClock realTime;
+    std::optional<RefclockSamples> samples;
+    if (output) samples.emplace(SystemMillisecondClock(), realTime, *output);
+
+    // With the simulated receiver on any port the times are made up, and with
+    // a reference-clock output the daemon steers the clock: never set it here.
     DryRunSystemClock dryRun;
-    SystemClock& clock = realClock && !AnyPortSimulated(&profile) ? *realClock : dryRun;
+    SystemClock& clock = realClock && !AnyPortSimulated(&profile) && !output ? *realClock : dryRun;
 
     EventLoop loop;
     if (!loop.Ok()) {
@@ -125,6 +160,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     TDlgDCF77 dialog({*view, profile, version, library, port, SystemMillisecondClock(), clock,
                       PlatformProgramLauncher()});
     view->Attach(dialog);
+    if (samples) dialog.SetTimeSamples(&*samples);
     EdgeForwarder edges(dialog, record);
     loop.SetEdgeHandler(&edges);
     nbt::UdpTransport& network = SystemNbtTransport();

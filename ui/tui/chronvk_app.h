@@ -1,7 +1,8 @@
 // The chronvk program on Linux: options, the profile file, the dialog's
 // behaviour on the terminal screen or headless, all on one event loop.
 //
-//   chronvk [--headless] [--config FILE] [--record FILE] [--strict] [ARG1 [ARG2]]
+//   chronvk [--headless] [--config FILE] [--record FILE] [--strict]
+//           [--refclock shm:N|sock:PATH] [ARG1 [ARG2]]
 //
 // ARG1 and ARG2 are the Windows program's arguments ("1": the other
 // polarity; "N" as the second: no network).
@@ -18,6 +19,7 @@ struct AppOptions {
     bool strict = false;
     std::string config;  // empty: the default place
     std::string record;  // empty: no edge log
+    std::string refclock;  // empty: as the profile's REFCLOCK says
     std::vector<const char*> arguments;  // the program name, then the Windows arguments
 };
 
