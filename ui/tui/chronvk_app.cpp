@@ -35,7 +35,7 @@ constexpr char kUsage[] =
     "  --record FILE  append every edge to FILE as an edge log\n"
     "  --strict       trust a time only under the strict confirmation rules\n"
     "  --refclock SPEC  serve the time to an NTP daemon (NTP shared memory unit N\n"
-    "                 or chrony's SOCK socket) and leave the clock to it\n"
+    "                  or chrony's SOCK socket) and leave the clock to it\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
 
 // Every edge to the dialog, and to the edge log when one is kept.
