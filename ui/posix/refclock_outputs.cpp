@@ -119,3 +119,12 @@ RealTime PosixRealTimeClock::Now() {
     clock_gettime(CLOCK_REALTIME, &now);
     return {static_cast<int64_t>(now.tv_sec), static_cast<int32_t>(now.tv_nsec)};
 }
+
+std::unique_ptr<TimeSampleOutput> MakeRefclockOutput(const RefclockSetting& setting, std::string& why,
+                                                     std::function<void(const std::string&)> tell) {
+    if (setting.kind == RefclockSetting::Kind::Sock)
+        return std::make_unique<SockOutput>(setting.path, std::move(tell));
+    auto shm = std::make_unique<ShmOutput>(setting.unit);
+    if (!shm->Attach(why)) return nullptr;
+    return shm;
+}

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ui/refclock_samples.h"
@@ -87,3 +88,9 @@ class PosixRealTimeClock final : public RealTimeClock {
 public:
     RealTime Now() override;
 };
+
+// The output a setting names: the attached segment, or the socket (which
+// `tell` hears about when it stops answering). Nothing, with the reason in
+// `why`, when the segment cannot be attached.
+std::unique_ptr<TimeSampleOutput> MakeRefclockOutput(const RefclockSetting& setting, std::string& why,
+                                                     std::function<void(const std::string&)> tell);

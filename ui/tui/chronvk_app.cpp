@@ -119,17 +119,14 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
         return 1;
     }
     std::unique_ptr<TimeSampleOutput> output;
-    if (refclock && refclock->kind == RefclockSetting::Kind::Shm) {
-        auto shm = std::make_unique<ShmOutput>(refclock->unit);
-        if (!shm->Attach(why)) {
+    if (refclock) {
+        output = MakeRefclockOutput(*refclock, why, [](const std::string& problem) {
+            std::fprintf(stderr, "chronvk: %s\n", problem.c_str());
+        });
+        if (!output) {
             std::fprintf(stderr, "chronvk: %s\n", why.c_str());
             return 1;
         }
-        output = std::move(shm);
-    } else if (refclock) {
-        output = std::make_unique<SockOutput>(refclock->path, [](const std::string& problem) {
-            std::fprintf(stderr, "chronvk: %s\n", problem.c_str());
-        });
     }
     PosixRealTimeClock realTime;
     std::optional<RefclockSamples> samples;
