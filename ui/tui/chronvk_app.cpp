@@ -34,8 +34,8 @@ constexpr char kUsage[] =
     "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
     "  --record FILE  append every edge to FILE as an edge log\n"
     "  --strict       trust a time only under the strict confirmation rules\n"
-    "  --refclock SPEC  serve the time to an NTP daemon (NTP shared memory unit N\n"
-    "                  or chrony's SOCK socket) and leave the clock to it\n"
+    "  --refclock TO  serve the time to an NTP daemon (shm:N, NTP shared memory\n"
+    "                 unit N, or sock:PATH, chrony's socket) and leave the clock to it\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
 
 // Every edge to the dialog, and to the edge log when one is kept.
