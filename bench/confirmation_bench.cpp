@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "clock/clock_setting.h"
 #include "input/dcf77_signal.h"
 #include "reception/dcf_state.h"
 #include "reception/edge_decoder.h"
@@ -36,12 +37,6 @@ struct Tally {
     long laterMinutes = 0;  // minutes after the first right setting
 };
 
-bool RealDate(const TDcfTelegram& t) {
-    static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return t.minute <= 59 && t.hour <= 23 && t.month >= 1 && t.month <= 12 && t.year <= 99 &&
-           t.day >= 1 && t.day <= kDays[t.month - 1];
-}
-
 void Replay(const std::vector<dcf77::SampledEdge>& edges, const dcf77::EdgeStreamOptions& options,
             bool strict, Tally& tally) {
     ResetReception();
@@ -59,8 +54,8 @@ void Replay(const std::vector<dcf77::SampledEdge>& edges, const dcf77::EdgeStrea
         const TDcfTelegram& t = state.current;
         // As the program goes on after a setting without a pause.
         state.telegramsStored = 2;
-        if (!RealDate(t)) continue;
-        const int year = t.year >= 98 ? 1900 + t.year : 2000 + t.year;
+        if (!IsRealTelegramTime(t)) continue;
+        const int year = FourDigitYear(t.year);
         const int64_t named = dcf77::UtcMs(year, t.month, t.day, t.hour, t.minute) -
                               (t.summerTime ? 2 : 1) * dcf77::kHourMs;
         const uint32_t markStamp = static_cast<uint32_t>(t.markTime) * 10u;

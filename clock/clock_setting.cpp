@@ -78,11 +78,6 @@ void LocalToUtc(const TDcfState& state, int& year, int& day, int& hour, int& mon
     }
 }
 
-int FourDigitYear(int twoDigitYear) {
-    if (twoDigitYear < 0 || twoDigitYear > 99) return 0;
-    return twoDigitYear < 98 ? 2000 + twoDigitYear : 1900 + twoDigitYear;
-}
-
 int SecondsSinceMark(uint32_t nowMs, int32_t markTime) {
     const int32_t hundredths = static_cast<int32_t>(nowMs) / 10;
     // 64 bits: a mark time from a lent record may be anything.

@@ -36,11 +36,6 @@ void ApplyConfirmedTime(TDcfState& state, const ClockServices& services);
 // The minute plays no part. The year has two digits and steps back from 00 to 99.
 void LocalToUtc(const TDcfState& state, int& year, int& day, int& hour, int& month);
 
-// Four-digit year of a two-digit one: 0..97 are 2000..2097, 98 and 99 are
-// 1998 and 1999. Anything else is no year at all and gives 0, which every
-// clock refuses.
-int FourDigitYear(int twoDigitYear);
-
 // Whole seconds since the minute mark, rounded: the clock reading in
 // hundredths (taken signed and truncated, as reception does) against
 // the mark's time in hundredths.

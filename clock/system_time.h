@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "timebase/civil_days.h"
+
 struct SystemTime {
     uint16_t wYear;
     uint16_t wMonth;
@@ -14,9 +16,6 @@ struct SystemTime {
     uint16_t wSecond;
     uint16_t wMilliseconds;
 };
-
-// Days in `month` (1..12) of `year` in the Gregorian calendar; 0 for any other month.
-int DaysInMonth(int year, int month);
 
 // The range SetSystemTime accepts: year 1601..30827, a real calendar date,
 // hour < 24, minute < 60, second < 60, milliseconds < 1000. Every clock of

@@ -1,21 +1,13 @@
 #include "input/dcf77_signal.h"
 
+#include "timebase/civil_days.h"
+
 #include <bit>
 #include <climits>
 
 namespace dcf77 {
 
-int64_t DaysFromCivil(int year, int month, int day) {
-    // Counting years from March puts the leap day last, so a year's day number
-    // needs no leap-year test.
-    const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-    const int64_t era = FloorDiv(y, 400);
-    const int64_t yearOfEra = y - era * 400;
-    const int64_t m = month;
-    const int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
+int64_t DaysFromCivil(int year, int month, int day) { return ::DaysFromCivil(year, month, day); }
 
 void CivilFromDays(int64_t days, int& year, int& month, int& day) {
     const int64_t z = days + 719468;

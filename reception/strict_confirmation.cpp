@@ -1,8 +1,7 @@
 #include "reception/strict_confirmation.h"
 
-#include <initializer_list>
-
 #include "reception/edge_decoder.h"
+#include "timebase/civil_days.h"
 
 bool strictConfirmation = false;
 
@@ -25,28 +24,8 @@ int Digit(int first, int width) {
     return value;
 }
 
-// The year as the clock reads two digits: 98 and 99 are the 1900s.
-int FourDigitYear(int twoDigits) { return twoDigits >= 98 ? 1900 + twoDigits : 2000 + twoDigits; }
-
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
-}
-
-// Days since 2000-01-01 of a Gregorian date (negative before it).
-int64_t DaysSince2000(int year, int month, int day) {
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return int64_t{era} * 146097 + dayOfEra - 730425;
-}
-
-// 2000-01-01 was a Saturday; weekdays run 1 Monday .. 7 Sunday as sent.
-int Weekday(int64_t daysSince2000) { return static_cast<int>(((daysSince2000 + 5) % 7 + 7) % 7) + 1; }
+// 1970-01-01 was a Thursday; weekdays run 1 Monday .. 7 Sunday as sent.
+int Weekday(int64_t days) { return static_cast<int>(((days + 3) % 7 + 7) % 7) + 1; }
 
 // Whether the minute marks of `older` and `newer` lie a whole number of
 // minutes apart (to the tolerance of the ordinary rule, on both sides), and
@@ -80,13 +59,13 @@ bool SoundTelegram() {
     const int year = FourDigitYear(yearTens * 10 + yearUnits);
     const int day = dayTens * 10 + dayUnits;
     if (day < 1 || day > DaysInMonth(year, month)) return false;
-    return weekday == Weekday(DaysSince2000(year, month, day));
+    return weekday == Weekday(DaysFromCivil(year, month, day));
 }
 
 TelegramFacts FactsOf(const TDcfTelegram& telegram, int32_t minuteGap) {
     TelegramFacts facts;
     facts.framed = minuteGap <= kMaxOneMarkGap;
-    const int64_t days = DaysSince2000(FourDigitYear(telegram.year), telegram.month, telegram.day);
+    const int64_t days = DaysFromCivil(FourDigitYear(telegram.year), telegram.month, telegram.day);
     const int offset = telegram.summerTime ? 120 : 60;  // German legal time is UTC+1 or UTC+2
     facts.utcMinute = days * 1440 + telegram.hour * 60 + telegram.minute - offset;
     facts.markTime = telegram.markTime;

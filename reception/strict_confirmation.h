@@ -27,7 +27,7 @@ namespace strict {
 // What strict mode remembers of a telegram held in (or about to enter) the window.
 struct TelegramFacts {
     bool framed = false;   // minute gap of one missing mark
-    int64_t utcMinute = 0; // minutes since 2000-01-01 00:00 UTC
+    int64_t utcMinute = 0; // minutes since 1970-01-01 00:00 UTC
     int32_t markTime = 0;  // hundredths, as the record keeps it
 };
 

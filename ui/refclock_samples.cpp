@@ -4,6 +4,7 @@
 
 #include "clock/clock_setting.h"
 #include "clock/system_time.h"
+#include "timebase/civil_days.h"
 
 namespace {
 
@@ -27,13 +28,7 @@ RealTime Less(RealTime time, int64_t nanoseconds) {
 }  // namespace
 
 int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
-    // Days from civil: March-based years put the leap day at the year's end.
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const int64_t days = int64_t{era} * 146097 + dayOfEra - 719468;
+    const int64_t days = DaysFromCivil(year, month, day);
     return days * 86400 + hour * 3600 + minute * 60 + second;
 }
 
