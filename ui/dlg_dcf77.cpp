@@ -175,11 +175,11 @@ void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp) {
     if (Gone()) return;
     TDcfState& state = *dcfPtr;
     DecodeEdge(level, static_cast<int32_t>(stamp));
+    const bool confirmed = timeConfirmed != 0;
     // Sampled first: the clock setting below may wait in a message box.
-    if (samples_) samples_->AfterEdge(state, timeConfirmed != 0, stamp);
+    if (samples_) samples_->AfterEdge(state, confirmed, stamp);
     if (masterNameNumber != 0 && (state.bitsChanged || state.statusChanged)) BroadcastState();
 
-    const bool confirmed = timeConfirmed != 0;
     if (confirmed) {
         state.telegramsStored = 3;
         ApplyConfirmedTime(state, clock_);
