@@ -8,7 +8,7 @@
 #include "tests/clock/clock_test_dir.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
-#include "tests/support/memory_profile.h"
+#include "tests/support/memory_port_profile.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ TEST(PortLevels, AParallelPortReadsHighOnlyWhenTheWriteSaysNotReady) {
 
 TEST(PortTable, TheProfileNamesTheDevice) {
     for (const PortEntry& port : PortTable()) EXPECT_FALSE(DeviceForPort(port.code, nullptr).empty());
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"COM2", "  ttyUSB0 "}, {"LPT1", "sim"}, {"COM3", ""}};
     EXPECT_EQ(DeviceForPort(2, &profile), "ttyUSB0");
     EXPECT_EQ(DeviceForPort(11, &profile), "SIM");
@@ -132,7 +132,7 @@ TEST(MachinePorts, AMappedRegularFileIsRefusedAndLeftAlone) {
     const ScratchDirectory dir;
     const std::string path = dir.File("notes.txt");
     std::ofstream(path) << "notes\n";
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"COM1", path}, {"LPT1", path}};
     SamplerSeams seams{nullptr, nullptr, &profile};
     FakePortPlatform unused;

@@ -9,7 +9,7 @@
 #include "input/port_sampler.h"
 #include "tests/support/count_edges.h"
 #include "tests/support/fake_clock.h"
-#include "tests/support/memory_profile.h"
+#include "tests/support/memory_port_profile.h"
 #include "tests/support/test_thread.h"
 
 namespace {
@@ -92,7 +92,7 @@ TEST(SamplerRace, OpenAndCloseAThousandTimesWhileTicking) {
 // another thread as a signal handler or the console's handler would.
 TEST(LiveReception, TheMachinesTimerDeliversEdgesUntilStoppedFromAnotherThread) {
     RacingClock clock;
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"COM1", "SIM"}};
     SetSamplerClock(&clock);
     SetPortProfile(&profile);

@@ -12,7 +12,7 @@
 #include "reception/edge_decoder.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
-#include "tests/support/memory_profile.h"
+#include "tests/support/memory_port_profile.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 int64_t FixedUtc() { return dcf77::UtcMs(2026, 12, 6, 13, 3, 30); }
 
 TEST(SimReceiver, FourSimulatedMinutesConfirmTheEncodedTimeOnEveryPortKind) {
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"COM2", "SIM"}, {"LPT3", "SIM"}, {"GAME", "SIM"}};
     for (int32_t code : {2, 13, kGamePortCode}) {
         SCOPED_TRACE(code);

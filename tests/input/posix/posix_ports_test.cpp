@@ -11,13 +11,13 @@
 #include "tests/support/count_edges.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/fake_port_platform.h"
-#include "tests/support/memory_profile.h"
+#include "tests/support/memory_port_profile.h"
 
 namespace {
 
 TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     RacingClock clock;
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"COM1", "SIM"}};
     EventLoop loop;
     CountEdges collect;
@@ -38,7 +38,7 @@ TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
 }
 
 TEST(PosixPorts, TheGamePortRefusesADeviceThatIsNoJoystick) {
-    MemoryProfile profile;
+    MemoryPortProfile profile;
     profile.ports = {{"GAME", "/dev/zero"}};
     SamplerSeams seams{nullptr, nullptr, &profile};
     EventLoop loop;

@@ -1,4 +1,5 @@
-// A profile held in memory: what the tests put in is what reads find.
+// The port section of a profile, held in memory: what the tests put in is what
+// reads find. (The dialog's whole profile in memory is ui's MemoryProfile.)
 #pragma once
 
 #include <map>
@@ -7,7 +8,7 @@
 #include "input/port_table.h"
 #include "input/profile_reader.h"
 
-class MemoryProfile final : public ProfileReader {
+class MemoryPortProfile final : public ProfileReader {
 public:
     // Keys of the port section only, the one section the input tests read.
     std::map<std::string, std::string> ports;
