@@ -62,16 +62,6 @@ protected:
     std::string logFile = dir.File("CHRONVK.LOG");
 };
 
-TEST_F(ApplyConfirmedTimeTest, WithoutSetRequestNothingHappensAndRequestsStay) {
-    state.logEnabled = state.serverEnabled = 1;
-    Confirm(98, 3, 5, 14, 7);
-    state.setRequest = 0;
-    Apply();
-    EXPECT_TRUE(systemClock.requests.empty() && launcher.commandLines.empty());
-    EXPECT_EQ(ReadWholeFile(logFile) + std::string(lastSettingLine.view()), "");
-    EXPECT_EQ(state.logRequest + state.serverRequest, 2);
-}
-
 struct ReportCase {
     uint8_t setUtc, log, server;
     uint32_t lateMs;  // the clock's reading past the mark

@@ -61,23 +61,4 @@ TEST(DecodeSettings, OneSetLinePerConfirmedMinuteAtItsUtcTime) {
     }
 }
 
-// A telegram whose own date is not real, sent three times mark by mark: the
-// decoder confirms it, and the clock is given year 0 and refuses, with the
-// other fields as the step to UTC left them. All short marks but second 20 is
-// 00:00 on 00.00.00, which would otherwise be set as 31 December 1999.
-TEST(DecodeSettings, AnImpossibleTelegramDatePrintsAsRefused) {
-    std::vector<dcf77::SampledEdge> edges;
-    uint32_t t = 100000;
-    auto second = [&](int markMs) {
-        if (markMs > 0) edges.insert(edges.end(), {{0, t}, {1, t + static_cast<uint32_t>(markMs)}});
-        t += 1000;
-    };
-    for (int s = 55; s < 60; ++s) second(s < 59 ? 100 : 0);  // lets the decoder lock on
-    for (int m = 0; m < 3; ++m) {
-        for (int s = 0; s < 60; ++s) second(dcf77::MarkLengthMs(uint64_t{1} << 20, s));
-    }
-    second(100);  // the minute mark that completes the last telegram
-    EXPECT_EQ(ClockLines(edges, false), std::vector<std::string>{"refused 0000-12-31 23:00:00 UTC"});
-}
-
 }  // namespace

@@ -48,17 +48,6 @@ TEST_F(EdgeDecoder, GlitchIsIgnoredButItsEndStillMovesTheMarkEnd) {
     EXPECT_EQ(Bits(), "1");
 }
 
-TEST_F(EdgeDecoder, WholeMinutesReachTheTelegramDecoderWithTheMarkTime) {
-    const int64_t start = Synchronise();
-    SendMinute(kSunday1405, start);  // its first mark completes the all-zero minute
-    EXPECT_EQ(+state().telegramCount, 1u);
-    MinuteMark(start + 60000);
-    EXPECT_EQ(+state().telegramCount, 2u);
-    EXPECT_EQ(+state().current.markTime, (start + 60000) / 10);
-    EXPECT_EQ(+state().current.minute, 5);
-    EXPECT_EQ(+state().syncAttempts, 1u);
-}
-
 TEST_F(EdgeDecoder, SixtyBitsLoseSynchronisationAndAMinuteMarkThereLosesTwice) {
     const int64_t start = Synchronise();
     // Marks a second apart with no gap: after the minute mark at i = 0 the

@@ -47,15 +47,6 @@ TEST_P(StrictConfirmation, MissingMinuteMarkIsTakenForASecondLate) {
     EXPECT_EQ(state().setRequest, GetParam() ? 0 : 1);
 }
 
-TEST_P(StrictConfirmation, CleanMinutesConfirmAlike) {
-    const int64_t t = FillWindow();
-    SendMinute(MinuteAt(14, 3), t);
-    SendMinute(MinuteAt(14, 4), t + 60000);
-    MinuteMark(t + 120000);
-    EXPECT_EQ(state().confirmedCount, 2u);
-    EXPECT_EQ(state().setRequest, 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(DefaultAndStrict, StrictConfirmation, ::testing::Bool());
 
 // Parity-correct telegrams that cannot be real count as malformed in strict
