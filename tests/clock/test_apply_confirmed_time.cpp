@@ -165,6 +165,7 @@ TEST_F(ApplyConfirmedTimeTest, ConfirmationInsideTheErrorBox) {
     Apply();
 
     EXPECT_EQ(boxes.maxDepth, 1);
+    EXPECT_EQ(systemClock.requests.size(), 2u) << "the stale run set the clock";
     EXPECT_EQ(ReadWholeFile(logFile),
               Entry("05.03.98 14:07:00", false) + Entry("05.03.98 14:08:00", false));
     EXPECT_EQ(launcher.commandLines, (std::vector{Setter("1  123456  5  3  98  14  7"),

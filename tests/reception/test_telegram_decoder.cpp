@@ -99,11 +99,4 @@ TEST_F(TelegramDecoder, ElapsedTimeBetweenMarks) {
     }
 }
 
-TEST_F(TelegramDecoder, WindowSetToTwoAfterAPauseConfirmsTheFirstFittingTelegram) {
-    DecodeRun(14, 10, 3);
-    state().telegramsStored = 2;  // as the dialog leaves it after a pause
-    Decode(MinuteAt(14, 40), 100000 + 6000 * 30);
-    EXPECT_EQ(+state().confirmedCount, 2u);
-}
-
 }  // namespace
