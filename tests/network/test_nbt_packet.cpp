@@ -43,41 +43,29 @@ TEST(NbtPackets, RegistrationAndDatagramHaveTheWireLayout) {
     EXPECT_EQ(BuildDirectGroupDatagram(0xBEEF, kAddress, 138, kMaster, kGroup, data), expected);
 }
 
-// Every packet the node builds parses back to what was built, and every
-// shorter piece of it is refused.
-TEST(NbtPackets, ParseBackWhatWasBuiltAndRefuseEveryTruncation) {
-    const struct { std::vector<uint8_t> packet; const char* parsed; } cases[] = {
-        {BuildRegistrationRequest(0x4321, kMaster, false, kAddress),
-         "4321 request op5 broadcast rcode0 CHRONVKMASTER unique a4d0002"},
-        {BuildRegistrationRequest(0x4321, kMaster, true, kAddress),
-         "4321 request op5 broadcast rcode0 CHRONVKMASTER group a4d0002"},
-        {BuildReleaseRequest(0x4321, kMaster, false, kAddress),
-         "4321 request op6 broadcast rcode0 CHRONVKMASTER unique a4d0002"},
-        {BuildNegativeRegistrationResponse(0x4321, kMaster, false, kAddress),
-         "4321 response op5 rcode6 CHRONVKMASTER unique a4d0002"},
-        {BuildQueryRequest(0x4321, kMaster), "4321 request op0 broadcast rcode0 CHRONVKMASTER"},
-        {BuildPositiveQueryResponse(0x4321, kMaster, true, kAddress),
-         "4321 response op0 rcode0 CHRONVKMASTER group a4d0002"},
+// One packet of each kind the node builds.
+std::vector<std::vector<uint8_t>> BuiltPackets() {
+    return {
+        BuildRegistrationRequest(1, kMaster, false, kAddress), BuildQueryRequest(4, kMaster),
+        BuildReleaseRequest(2, kMaster, true, kAddress),
+        BuildNegativeRegistrationResponse(3, kMaster, false, kAddress),
+        BuildPositiveQueryResponse(5, kMaster, true, kAddress),
+        BuildDirectGroupDatagram(6, kAddress, 138, kMaster, kGroup, std::vector<uint8_t>(117, 0xA5)),
     };
-    for (const auto& c : cases) {
-        const auto parsed = ParseNamePacket(c.packet);
-        ASSERT_TRUE(parsed.has_value()) << c.parsed;
-        EXPECT_EQ(Describe(*parsed), c.parsed);
-        for (std::size_t n = 0; n < c.packet.size(); ++n)
-            EXPECT_FALSE(ParseNamePacket(std::span(c.packet.data(), n)))
-                << c.parsed << " cut at " << n;
-    }
+}
 
-    std::vector<uint8_t> record(117);
-    for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<uint8_t>(i);
-    const auto packet = BuildDirectGroupDatagram(7, kAddress, 138, kMaster, kGroup, record);
-    const auto d = ParseDatagram(packet);
-    ASSERT_TRUE(d.has_value());
-    EXPECT_TRUE(d->type == kDirectGroup && d->sourceAddress == kAddress && d->sourcePort == 138 &&
-                d->source == kMaster && d->destination == kGroup);
-    EXPECT_EQ(std::vector(d->data.begin(), d->data.end()), record);
-    for (std::size_t n = 0; n < packet.size(); ++n)
-        EXPECT_FALSE(ParseDatagram(std::span(packet.data(), n))) << n;
+// Every packet the node builds parses (what it says is checked where the node
+// sends it), and no shorter piece of it parses as either kind.
+TEST(NbtPackets, EveryTruncationOfABuiltPacketIsRefused) {
+    for (const auto& packet : BuiltPackets()) {
+        const auto parses = [&](std::size_t n) {
+            const std::span piece(packet.data(), n);
+            return ParseNamePacket(piece).has_value() || ParseDatagram(piece).has_value();
+        };
+        EXPECT_TRUE(parses(packet.size()));
+        for (std::size_t n = 0; n < packet.size(); ++n)
+            EXPECT_FALSE(parses(n)) << packet.size() << " cut at " << n;
+    }
 }
 
 // A name service packet whose question name is `name` (raw label bytes).
@@ -131,13 +119,7 @@ TEST(NbtPackets, HostilePacketsAreDropped) {
 // accept lies inside it.
 TEST(NbtPackets, RandomizedPacketsNeverBreakTheParsers) {
     std::mt19937 random(20240611);
-    const std::vector<std::vector<uint8_t>> seeds = {
-        BuildRegistrationRequest(1, kMaster, false, kAddress), BuildQueryRequest(4, kMaster),
-        BuildReleaseRequest(2, kMaster, true, kAddress),
-        BuildNegativeRegistrationResponse(3, kMaster, false, kAddress),
-        BuildPositiveQueryResponse(5, kMaster, true, kAddress),
-        BuildDirectGroupDatagram(6, kAddress, 138, kMaster, kGroup, std::vector<uint8_t>(117, 0xA5)),
-    };
+    const auto seeds = BuiltPackets();
     std::size_t accepted = 0;
     for (int round = 0; round < 60000; ++round) {
         std::vector<uint8_t> packet = seeds[random() % seeds.size()];
