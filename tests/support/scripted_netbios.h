@@ -19,7 +19,6 @@ public:
         : presentAdapter(adapter), groupResult(group), uniqueResult(unique) {}
 
     uint8_t Netbios(nb::NCB* block) override {
-        blocks.push_back(block);
         const std::string lana = std::to_string(block->ncb_lana_num);
         switch (block->ncb_command) {
         case nb::kCmdProbe:
@@ -69,7 +68,6 @@ public:
     uint32_t sendMs = 0;  // how long a send stays pending
 
     std::string trace;
-    std::vector<nb::NCB*> blocks;                // the block of each call
     std::vector<std::vector<uint8_t>> payloads;  // of each send
     uint32_t nowMs = 0;
 
