@@ -54,7 +54,6 @@ TEST_F(NbtNodeTest, ProbeAndRegistration) {
     EXPECT_EQ(a.Run(nb::kCmdProbe, "", 1), nb::kInvalidAdapter);
     EXPECT_EQ(a.Run(nb::kCmdReset), nb::kGoodReturn);
     ASSERT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
-    EXPECT_EQ(a.block.ncb_cmd_cplt, nb::kGoodReturn);
     const auto sent = lan.Sent(kNamePort);
     ASSERT_EQ(sent.size(), 3u);
     for (std::size_t i = 0; i < sent.size(); ++i) {
@@ -149,7 +148,6 @@ TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
               "3e9 request op6 broadcast rcode0 CHRONVKMASTER unique a4d0001");
     EXPECT_EQ(answers(BuildQueryRequest(80, Name("CHRONVKMASTER"))), "");
     EXPECT_EQ(a.Run(nb::kCmdDeleteName, "CHRONVKMASTER"), nb::kNameNotFound);
-    EXPECT_EQ(b.Run(nb::kCmdAddName, "CHRONVKMASTER"), nb::kGoodReturn);
 }
 
 // The send completes when the kernel takes the packet, not before; the member
