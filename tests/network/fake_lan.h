@@ -3,11 +3,9 @@
 // the network's clock. Like a real interface, a broadcast reaches its sender too.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -58,8 +56,8 @@ struct FakeLan {
     void Pump(uint32_t ms);
     std::vector<LanPacket> Sent(uint16_t toPort) const {
         std::vector<LanPacket> found;
-        std::copy_if(log.begin(), log.end(), std::back_inserter(found),
-                     [&](const LanPacket& p) { return p.toPort == toPort; });
+        for (const LanPacket& p : log)
+            if (p.toPort == toPort) found.push_back(p);
         return found;
     }
 

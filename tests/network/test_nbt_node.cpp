@@ -52,7 +52,6 @@ protected:
 TEST_F(NbtNodeTest, ProbeAndRegistration) {
     EXPECT_EQ(a.Run(nb::kCmdProbe, "", 0), nb::kIllegalCommand);
     EXPECT_EQ(a.Run(nb::kCmdProbe, "", 1), nb::kInvalidAdapter);
-    EXPECT_EQ(a.Run(nb::kCmdReset), nb::kGoodReturn);
     ASSERT_EQ(a.Run(nb::kCmdAddGroupName, "CHRONVK"), nb::kGoodReturn);
     const auto sent = lan.Sent(kNamePort);
     ASSERT_EQ(sent.size(), 3u);
@@ -129,7 +128,6 @@ TEST_F(NbtNodeTest, HeldNamesAreAnsweredUntilReleased) {
     };
     EXPECT_EQ(answers(BuildQueryRequest(77, Name("CHRONVKMASTER"))),
               "4d response op0 rcode0 CHRONVKMASTER unique a4d0001 to 3");
-    EXPECT_EQ(answers(BuildQueryRequest(78, Name("SOMEONEELSE"))), "");
     auto truncated = BuildQueryRequest(79, Name("CHRONVKMASTER"));
     truncated.pop_back();
     auto fragment = BuildDirectGroupDatagram(1, 3, 138, Name("X"), Name("CHRONVKMASTER"), truncated);
