@@ -92,8 +92,7 @@ public:
         profile = MemoryProfile{};
         version = TableVersionStrings{};
         port = FakePort{};
-        library.present = false;
-        library.calls.clear();
+        library = FakeLibrary{};
         ResetReception();
         groupNameNumber = -1;  // no network in these tests
     }
