@@ -45,7 +45,6 @@ TEST_F(IniProfileTest, KeysAreFoundWithoutRegardToCaseAndForeignLinesSurviveAWri
     EXPECT_EQ(device, "/dev/ttyUSB0");
     EXPECT_EQ(profile.GetInt("UTC", 0), 1);
     EXPECT_EQ(profile.GetInt("CYCLE", 0), 31);
-    EXPECT_EQ(profile.GetInt("LOG", 5), 5);
 
     profile.WriteString("UTC", "0");
     profile.WriteString("COM", "2");

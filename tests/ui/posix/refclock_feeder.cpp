@@ -17,12 +17,11 @@ int main(int argc, char** argv) {
     }
     const int64_t offsetNs = std::atoll(argv[2]) * 1000000;
     const int seconds = std::atoi(argv[3]);
+    const auto say = [](const std::string& problem) { std::fprintf(stderr, "refclock_feeder: %s\n", problem.c_str()); };
     std::string why;
-    auto output = MakeRefclockOutput(*setting, why, [](const std::string& problem) {
-        std::fprintf(stderr, "refclock_feeder: %s\n", problem.c_str());
-    });
+    auto output = MakeRefclockOutput(*setting, why, say);
     if (!output) {
-        std::fprintf(stderr, "refclock_feeder: %s\n", why.c_str());
+        say(why);
         return 1;
     }
     PosixRealTimeClock clock;

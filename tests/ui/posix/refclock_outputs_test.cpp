@@ -9,8 +9,8 @@
 
 #include <cstring>
 #include <vector>
-#include <filesystem>
 
+#include "tests/clock/clock_test_dir.h"
 #include "ui/posix/refclock_outputs.h"
 
 namespace {
@@ -39,11 +39,10 @@ TEST(RefclockOutputs, ShmRecordBytes) {
 
 TEST(RefclockOutputs, SockDatagramAndASocketNobodyListensOn) {
     if (sizeof(time_t) != 8 || sizeof(void*) != 8) GTEST_SKIP() << "the offsets below are 64-bit Linux's";
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("chronvk-sock-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const ScratchDirectory dir;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, (dir / "c.sock").c_str());
+    std::strcpy(address.sun_path, dir.File("c.sock").c_str());
     std::vector<std::string> told;
     SockOutput output(address.sun_path, [&](const std::string& text) { told.push_back(text); });
     output.Send(kSample);
@@ -63,7 +62,6 @@ TEST(RefclockOutputs, SockDatagramAndASocketNobodyListensOn) {
     close(fd);  // chronyd restarted: the old socket file refuses
     output.Send(kSample);
     EXPECT_EQ(told.size(), 2u);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
