@@ -5,16 +5,10 @@
 #include "input/sim_receiver.h"
 #include "ui/tui/chronvk_app.h"
 
-namespace {
-
-int64_t JustBeforeAMinuteMark() {
-    const int64_t now = SystemUtcMs();
-    return now - now % 60000 + 55000;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    SetSimulatedUtc(JustBeforeAMinuteMark);
+    SetSimulatedUtc([] {  // just before a minute mark
+        const int64_t now = SystemUtcMs();
+        return now - now % 60000 + 55000;
+    });
     return RunChronvk(argc, argv, nullptr);
 }
