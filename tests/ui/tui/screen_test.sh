@@ -40,8 +40,11 @@ wait_for '\[x\] auf UTC stellen'
 keys Tab Tab Tab Tab x 2 Tab
 wait_for 'Wert muß 0 oder mindestens 4 Minuten sein!'
 screen | grep -q '\[   2\]' || { echo "the letter got into the field"; screen; exit 1; }
+# The box is open and the bits go on. (Only "they change": a minute mark may
+# empty the line between the two readings.)
 before="$(bits)"
-wait_for "lfd.Telegramm: ${before}[01]"  # the box is open and the bits go on
+for _ in $(seq 100); do [[ "$(bits)" != "$before" ]] && break; sleep 0.1; done
+[[ "$(bits)" != "$before" ]] || { echo "the bits stood still behind the box"; screen; exit 1; }
 keys Enter BSpace 5
 wait_for '\[   5\]'
 keys Enter
