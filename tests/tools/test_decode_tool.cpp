@@ -190,17 +190,4 @@ TEST(DecodeTool, StrictModeConfirmsACleanSignalAsTheDefaultDoes) {
     }
 }
 
-// A dead signal under auto-end with 4 minutes: the program closes at 4:00,
-// also when the countdown spans the clock's wrap, and reads no further.
-TEST(DecodeProgram, MaximumRunTimeClosesAtItsEnd) {
-    for (const char* log : {"1 10000\n", "1 4294900000\n"}) {
-        const uint32_t late = static_cast<uint32_t>(std::stoul(log + 2)) + 240001;
-        const ToolRun run = RunTool({"--auto-end", "1", "--minutes", "4", "--run-on", "300"},
-                                    std::string(log) + "0 " + std::to_string(late) + "\n");
-        EXPECT_EQ(Count(run.out, "countdown Restlaufzeit"), 239u);
-        EXPECT_TRUE(run.out.ends_with(
-            "1 countdown Restlaufzeit        1 s\n1 countdown\n1 port closed\n1 close\n")) << run.out;
-    }
-}
-
 }  // namespace
