@@ -37,12 +37,7 @@ protected:
     // the option says now, the setter's only when it is on.
     void Confirm(int16_t year, int16_t month, int16_t day, int16_t hour, int16_t minute,
                  int32_t mark = kMark) {
-        state.current.year = year;
-        state.current.month = month;
-        state.current.day = day;
-        state.current.hour = hour;
-        state.current.minute = minute;
-        state.current.markTime = mark;
+        state.current = TDcfTelegram{0, 0, 0, 0, hour, 0, day, month, year, minute, 0, mark, 0};
         state.setRequest = state.logRequest = 1;
         state.serverRequest = state.serverEnabled;
     }
