@@ -21,26 +21,18 @@ std::vector<uint8_t> Hex(std::string text) {
     return bytes;
 }
 
-std::vector<uint8_t> Encoded(const NetbiosName& name) {
-    std::vector<uint8_t> out(kEncodedNameSize);
-    EncodeName(name, out.data());
-    return out;
-}
-
 constexpr uint32_t kAddress = 0x0A4D0002;  // 10.77.0.2
 const NetbiosName kMaster = Name("CHRONVKMASTER");
 const NetbiosName kGroup = Name("CHRONVK");
 const std::string kGroupEncoded = "20 4544454946434550454F4647454C 434143414341434143414341434143414341 00";
+const std::string kMasterEncoded = "20 4544454946434550454F4647454C 454E45424644464545464643 434143414341 00";
 
 TEST(NbtPackets, RegistrationAndDatagramHaveTheWireLayout) {
     EXPECT_EQ(BuildRegistrationRequest(0x1234, kGroup, true, kAddress),
               Hex("1234 2910 0001 0000 0000 0001" + kGroupEncoded +
                   "0020 0001 C00C 0020 0001 000493E0 0006 8000 0A4D0002"));
-    const std::vector<uint8_t> data = {1, 2, 3};
-    std::vector<uint8_t> expected = Hex("11 02 BEEF 0A4D0002 008A 0047 0000");
-    for (const auto& part : {Encoded(kMaster), Encoded(kGroup), data})
-        expected.insert(expected.end(), part.begin(), part.end());
-    EXPECT_EQ(BuildDirectGroupDatagram(0xBEEF, kAddress, 138, kMaster, kGroup, data), expected);
+    EXPECT_EQ(BuildDirectGroupDatagram(0xBEEF, kAddress, 138, kMaster, kGroup, std::vector<uint8_t>{1, 2, 3}),
+              Hex("11 02 BEEF 0A4D0002 008A 0047 0000" + kMasterEncoded + kGroupEncoded + "010203"));
 }
 
 // One packet of each kind the node builds.
@@ -68,33 +60,28 @@ TEST(NbtPackets, EveryTruncationOfABuiltPacketIsRefused) {
     }
 }
 
-// A name service packet whose question name is `name` (raw label bytes).
-std::vector<uint8_t> QuestionWith(const std::vector<uint8_t>& name) {
-    auto packet = Hex("0001 0110 0001 0000 0000 0000");
-    packet.insert(packet.end(), name.begin(), name.end());
-    for (uint8_t b : Hex("0020 0001")) packet.push_back(b);
-    return packet;
+// A query whose question name is `name` (hex, raw label bytes) of type
+// `type`, with `behind` after the question.
+std::vector<uint8_t> QuestionWith(const std::string& name, const std::string& type = "0020",
+                                  const std::string& behind = "") {
+    return Hex("0001 0110 0001 0000 0000 0000" + name + type + "0001" + behind);
 }
 
 TEST(NbtPackets, HostilePacketsAreDropped) {
-    auto badLetter = Encoded(kMaster), shortLabel = badLetter, reservedLabel = badLetter;
-    badLetter[5] = 'Q';
-    shortLabel[0] = 31;
-    reservedLabel[0] = 0x60;
+    const std::string label = kMasterEncoded.substr(2);  // the name's letters, behind its length
     auto longAnswer = BuildPositiveQueryResponse(1, kMaster, false, kAddress);
     longAnswer[12 + 34 + 9] = 0x40;  // its data length reaches past the packet
-    auto statusQuery = QuestionWith(Encoded(kMaster));
-    statusQuery[statusQuery.size() - 3] = 0x21;  // not an NB question: not ours to answer
-    auto forward = QuestionWith({0xC0, 0x12});  // points forwards, at a good name behind it
-    for (uint8_t b : Encoded(kMaster)) forward.push_back(b);
     const std::vector<std::vector<uint8_t>> names = {
-        QuestionWith(badLetter), QuestionWith(shortLabel), QuestionWith(reservedLabel),
-        QuestionWith({0xC0, 0x0C}),            // points at itself
-        QuestionWith({0x00}),                  // the root name alone
-        QuestionWith({0x20, 'A', 'B'}),        // a label longer than the packet
+        QuestionWith("20 51" + kMasterEncoded.substr(5)),  // a letter past 'P'
+        QuestionWith("1F" + label), QuestionWith("60" + label),  // a short label, a reserved type
+        QuestionWith("C00C"),                  // points at itself
+        QuestionWith("00"),                    // the root name alone
+        QuestionWith("20 4142"),               // a label longer than the packet
         Hex("0001 0110 0005 0000 0000 0000"),  // counts with nothing behind them
         Hex("0001 0110 0000 0000 0000 0000"),  // nothing asked, nothing answered
-        longAnswer, statusQuery, forward,
+        longAnswer,
+        QuestionWith(kMasterEncoded, "0021"),  // not an NB question: not ours to answer
+        QuestionWith("C012", "0020", kMasterEncoded),  // points forwards, at a good name behind it
     };
     for (std::size_t i = 0; i < names.size(); ++i) EXPECT_FALSE(ParseNamePacket(names[i])) << i;
 
