@@ -21,15 +21,6 @@ protected:
         dcfPtr = &ownDcfState;
         UseNetbiosDriver(&netbios);
     }
-    // The dialog's life, its phases marked "/" in the trace: set-up, the
-    // broadcast of the record, clean-up.
-    static void RunDialog(ScriptedNetbios& netbios) {
-        RegisterNetworkNames();
-        netbios.Trace("/");
-        BroadcastState();
-        netbios.Trace("/");
-        DeleteNetworkNames();
-    }
 
     ScriptedNetbios driver;
 };
@@ -53,7 +44,12 @@ TEST_F(NetworkTest, CallsOfADialogsLife) {
         ScriptedNetbios netbios(c.adapter, c.group, c.unique);
         Use(netbios);
         groupNameNumber = c.start;
-        RunDialog(netbios);
+        // The dialog's life, its phases marked "/": set-up, broadcast, clean-up.
+        RegisterNetworkNames();
+        netbios.Trace("/");
+        BroadcastState();
+        netbios.Trace("/");
+        DeleteNetworkNames();
         EXPECT_EQ(netbios.trace, c.trace);
     }
 }
@@ -68,10 +64,9 @@ TEST_F(NetworkTest, SendPendingForeverKeepsBlockAndBuffer) {
     RegisterNetworkNames();
     BroadcastState();
     EXPECT_TRUE(netBlock.ncb_buffer == datagramBuffer && netBlock.ncb_num == masterNameNumber);
-    ASSERT_EQ(driver.payloads.size(), 1u);
-    const std::vector<uint8_t> inFlight = driver.payloads[0];
-    ASSERT_EQ(inFlight.size(), 117u);
-    EXPECT_EQ(std::memcmp(inFlight.data(), dcfPtr, 117), 0);
+    const auto* record = reinterpret_cast<const uint8_t*>(dcfPtr);
+    const std::vector<uint8_t> inFlight(record, record + sizeof *dcfPtr);
+    ASSERT_EQ(driver.payloads, std::vector<std::vector<uint8_t>>{inFlight});
     const nb::NCB blockInFlight = netBlock;
 
     dcfPtr->telegramCount = 2;

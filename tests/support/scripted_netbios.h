@@ -21,10 +21,6 @@ public:
     uint8_t Netbios(nb::NCB* block) override {
         const std::string lana = std::to_string(block->ncb_lana_num);
         switch (block->ncb_command) {
-        case nb::kCmdProbe:
-            Trace("probe" + lana);
-            return Finish(*block, block->ncb_lana_num == presentAdapter ? nb::kIllegalCommand
-                                                                        : nb::kInvalidAdapter);
         case nb::kCmdReset:
             Trace("reset" + lana);
             return Finish(*block, nb::kGoodReturn);
@@ -45,17 +41,17 @@ public:
             if (sendMs == 0) return Finish(*block, nb::kGoodReturn);
             block->ncb_retcode = block->ncb_cmd_cplt = nb::kPending;
             inFlight_ = block;
-            sentAtMs_ = nowMs;
             return nb::kGoodReturn;
-        default:
-            Trace("?");
-            return Finish(*block, nb::kIllegalCommand);
+        default:  // the probe among them: an adapter that is there knows no such command
+            Trace((block->ncb_command == nb::kCmdProbe ? "probe" : "?") + lana);
+            return Finish(*block, block->ncb_lana_num == presentAdapter ? nb::kIllegalCommand
+                                                                        : nb::kInvalidAdapter);
         }
     }
 
     void Pause(uint32_t ms) override {
         nowMs += ms;
-        if (inFlight_ != nullptr && sendMs != kNever && nowMs - sentAtMs_ >= sendMs) {
+        if (inFlight_ != nullptr && nowMs >= sendMs) {
             Finish(*inFlight_, nb::kGoodReturn);
             inFlight_ = nullptr;
         }
@@ -65,7 +61,7 @@ public:
 
     int presentAdapter;  // the adapter whose probe answers "illegal command"; -1: none
     uint8_t groupResult, uniqueResult;
-    uint32_t sendMs = 0;  // how long a send stays pending
+    uint32_t sendMs = 0;  // until when (on nowMs) a send stays pending
 
     std::string trace;
     std::vector<std::vector<uint8_t>> payloads;  // of each send
@@ -83,5 +79,4 @@ private:
 
     uint8_t nextNumber_ = 2;
     nb::NCB* inFlight_ = nullptr;
-    uint32_t sentAtMs_ = 0;
 };
