@@ -62,6 +62,7 @@ TEST_F(NetworkTest, SendPendingForeverKeepsBlockAndBuffer) {
     driver.presentAdapter = 1;
     driver.sendMs = ScriptedNetbios::kNever;
     RegisterNetworkNames();
+    dcfPtr->cycleMinutes = -30;  // the record's last byte is not zero: all 117 must go
     BroadcastState();
     EXPECT_TRUE(netBlock.ncb_buffer == datagramBuffer && netBlock.ncb_num == masterNameNumber);
     const auto* record = reinterpret_cast<const uint8_t*>(dcfPtr);
