@@ -14,7 +14,6 @@ TEST(EdgeLog, LineKinds) {
         {"0 000123", EdgeLineKind::Edge, 0, 123},
         {"0 5\r", EdgeLineKind::Edge, 0, 5},
         {"", EdgeLineKind::Ignored, 0, 0},
-        {"\f \v\r", EdgeLineKind::Ignored, 0, 0},
         {"# 0 10000", EdgeLineKind::Ignored, 0, 0},
         {"0\v5", EdgeLineKind::Bad, 0, 0},
         {" # indented comment", EdgeLineKind::Bad, 0, 0},

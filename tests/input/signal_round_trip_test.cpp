@@ -55,9 +55,7 @@ TEST(SignalRoundTrip, CleanSignalConfirmsTheEncodedTime) {
     // Confirmed from the third telegram on, except while a change of hour is in the window.
     const struct { const char* name; int64_t start; int minutes; uint8_t polarity; uint32_t phase, stamp; Result r; }
         cases[] = {
-        {"an hour", UtcMs(2026, 12, 6, 12, 30), 60, 0, 0, 10000, {60, 55, 0, 0}},
-        {"polarity 1", UtcMs(2026, 7, 14, 9, 0), 10, 1, 13, 123457, {10, 8, 8, 0}},
-        {"stamp wrap", UtcMs(2026, 1, 10, 20, 0), 20, 0, 0, UINT32_MAX - 10 * 60 * 1000u, {20, 18, 0, 0}},
+        {"an hour across the stamp wrap", UtcMs(2026, 12, 6, 12, 30), 60, 0, 0, UINT32_MAX - 600000u, {60, 55, 0, 0}},
         {"to summer", SummerTimeStartUtc(2026) - 90 * kMinuteMs, 150, 0, 0, 10000, {150, 141, 57, 57}},
         {"to winter", SummerTimeEndUtc(2026) - 90 * kMinuteMs, 150, 1, 7, 10000, {150, 141, 84, 57}},
     };

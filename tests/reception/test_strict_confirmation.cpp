@@ -52,10 +52,7 @@ INSTANTIATE_TEST_SUITE_P(DefaultAndStrict, StrictConfirmation, ::testing::Bool()
 // Parity-correct telegrams that cannot be real count as malformed in strict
 // mode: each would otherwise hold a place in the window.
 TEST_F(ReceptionTest, StrictModeRefusesTelegramsThatCannotBeReal) {
-    struct Case {
-        const char* what;
-        int first, width, value, parity;
-    };
+    struct Case { const char* what; int first, width, value, parity; };
     const Case cases[] = {
         {"both summer and winter time", 17, 1, 1, -1},
         {"neither summer nor winter time", 18, 1, 0, -1},

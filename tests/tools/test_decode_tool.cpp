@@ -97,7 +97,6 @@ TEST(DecodeTool, BadArgumentsAreRefused) {
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(RunTool({"--help"}, "").status, 0);
-    EXPECT_EQ(RunTool({}, "").out, "");
 }
 
 TEST(DecodeTool, ConfirmationRedrawsAtTheEdgeAfterIt) {
@@ -110,10 +109,8 @@ TEST(DecodeTool, ConfirmationRedrawsAtTheEdgeAfterIt) {
     // shows the window resumed (2/3); 14:04 confirms again.
     const std::vector<std::string> expected = {"0/3", "0/3", "1/3", "2/3", "3/3", "2/3", "3/3", "2/3"};
     EXPECT_EQ(progress, expected);
-    const std::string& confirmedAt = telegrams[4];
-    const std::string& redrawnAt = telegrams[5];
-    EXPECT_EQ(std::stoul(redrawnAt), std::stoul(confirmedAt) + 1);
-    EXPECT_NE(confirmedAt.find("14:03  So 06.12.26    Check: ++++++"), std::string::npos) << confirmedAt;
+    EXPECT_EQ(std::stoul(telegrams[5]), std::stoul(telegrams[4]) + 1);  // the edge after the confirming one
+    EXPECT_NE(telegrams[4].find("14:03  So 06.12.26    Check: ++++++"), std::string::npos) << telegrams[4];
 }
 
 TEST(DecodeTool, PolarityAndDump) {
@@ -121,8 +118,7 @@ TEST(DecodeTool, PolarityAndDump) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> records = LinesWith(run.out, "record");
     ASSERT_FALSE(records.empty());
-    const std::string& last = records.back();
-    const std::string hex = last.substr(last.find("record ") + 7);
+    const std::string hex = records.back().substr(records.back().find("record ") + 7);
     EXPECT_EQ(hex.size(), 234u);
     EXPECT_EQ(hex.substr(0, 2), "01");  // polarity
     const std::vector<std::string> telegrams = LinesWith(run.out, "telegram");
