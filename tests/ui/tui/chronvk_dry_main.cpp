@@ -1,14 +1,16 @@
 // chronvk as the tests run it: the same program, but it can only pretend to
-// set the clock, and its simulated receiver starts 5 s before a minute mark,
-// so a run reaches its first setting after three minutes, not up to four.
+// set the clock, and its simulated receiver starts at hh:20:55 of this hour:
+// 5 s before a minute mark and minutes away from a change of hour, which
+// would empty the confirmation window. A run reaches its first setting after
+// three minutes, whenever the test runs.
 #include "input/port_sampler.h"
 #include "input/sim_receiver.h"
 #include "ui/tui/chronvk_app.h"
 
 int main(int argc, char** argv) {
-    SetSimulatedUtc([] {  // just before a minute mark
+    SetSimulatedUtc([] {
         const int64_t now = SystemUtcMs();
-        return now - now % 60000 + 55000;
+        return now - now % 3600000 + 20 * 60000 + 55000;
     });
     return RunChronvk(argc, argv, nullptr);
 }
