@@ -27,6 +27,7 @@ public:
     void SetPlatform(PortPlatform* platform) {
         platform_ = platform;
         activePort_ = 0;
+        simulated_ = false;
         lastLevel_ = 0;
     }
     void SetClock(MillisecondClock* clock) { clock_ = clock; }
@@ -34,6 +35,7 @@ public:
 
     const ProfileReader* profile = nullptr;
     std::atomic<int32_t> activePort_{0};
+    std::atomic<bool> simulated_{false};
 
 private:
     PortPlatform& Platform() { return platform_ ? *platform_ : machine_; }
@@ -71,7 +73,8 @@ bool PortSampler::Open(EdgeSink& sink, int32_t portCode) {
     // Code 0 and anything that is no port button open nothing and touch no device.
     if (!port) return false;
     const std::string device = DeviceForPort(portCode, profile);
-    std::unique_ptr<PortDriver> driver = IsSimulatedDevice(device)
+    const bool simulated = IsSimulatedDevice(device);
+    std::unique_ptr<PortDriver> driver = simulated
                                              ? std::make_unique<SimulatedReceiver>(Clock(), utcNow_)
                                              : Platform().MakeDriver(port->kind);
     if (!driver || !driver->Open(device)) return false;
@@ -86,6 +89,7 @@ bool PortSampler::Open(EdgeSink& sink, int32_t portCode) {
     // Without a timer the device stays open, receiver on; the next Close releases it.
     if (timer_ == 0) return false;
     activePort_ = portCode;
+    simulated_ = simulated;
     return true;
 }
 
@@ -130,6 +134,7 @@ void ClosePort() { sampler.Close(); }
 void SamplerTick() { sampler.Tick(); }
 int32_t ActivePort() { return sampler.activePort_.load(); }
 void SetActivePort(int32_t portCode) { sampler.activePort_ = portCode; }
+bool ActivePortSimulated() { return sampler.simulated_.load(); }
 
 void SetPortPlatform(PortPlatform* platform) { sampler.SetPlatform(platform); }
 void SetSamplerClock(MillisecondClock* clock) { sampler.SetClock(clock); }

@@ -19,6 +19,11 @@ void ClosePort();
 // open and opens it again after a setting pause. ClosePort keeps it.
 int32_t ActivePort();
 void SetActivePort(int32_t portCode);
+// Whether the port in use is the simulated receiver: set by each successful
+// OpenPort, kept through ClosePort (a setting pause) and a failed open. Edges
+// it posted may still be queued after a switch, so a port that did not open
+// changes nothing.
+bool ActivePortSimulated();
 
 // The edge message's second parameter holds the stamp in its low 32 bits (it
 // is 64 bits wide on x86_64 Windows); reception reads them as signed.

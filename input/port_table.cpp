@@ -72,13 +72,6 @@ bool IsSimulatedDevice(const std::string& device) {
     return device.size() == 3 && StartsWithNoCase(device, kSimulatedDevice);
 }
 
-bool AnyPortSimulated(const ProfileReader* profile) {
-    for (const PortEntry& port : kPorts) {
-        if (IsSimulatedDevice(DeviceForPort(port.code, profile))) return true;
-    }
-    return false;
-}
-
 std::string WindowsDeviceName(const std::string& name) {
     // "COM10" and above open only through the device namespace; COM1..COM9 and
     // LPTn keep the names the port buttons show.

@@ -36,10 +36,6 @@ std::string DeviceForPort(int32_t portCode, const ProfileReader* profile);
 
 bool IsSimulatedDevice(const std::string& device);
 
-// True when any port button would open the simulated receiver; the program
-// then never sets the clock for real.
-bool AnyPortSimulated(const ProfileReader* profile);
-
 // Windows needs the \\.\ prefix for COM ports numbered 10 and above.
 std::string WindowsDeviceName(const std::string& name);
 

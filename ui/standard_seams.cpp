@@ -25,3 +25,8 @@ bool TableVersionStrings::Get(const char* name, std::string& text) {
 bool SamplerPortControl::Open(int32_t code) { return OpenPort(sink_, code); }
 
 void SamplerPortControl::Close() { ClosePort(); }
+
+ClockResult PortFollowingClock::SetSystemClock(const SystemTime& utc) {
+    SystemClock& clock = real_ != nullptr && !ActivePortSimulated() ? *real_ : dry_;
+    return clock.SetSystemClock(utc);
+}

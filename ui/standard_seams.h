@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "clock/system_clock.h"
 #include "input/port_driver.h"
 #include "ui/dialog_seams.h"
 
@@ -45,4 +46,17 @@ public:
 
 private:
     EdgeSink& sink_;
+};
+
+// The clock as the port in use allows: while that port is the simulated
+// receiver the times are made up, so they go to the dry-run clock; a leftover
+// SIM mapping of another port changes nothing. `real` nullptr: always dry.
+class PortFollowingClock final : public SystemClock {
+public:
+    explicit PortFollowingClock(SystemClock* real) : real_(real) {}
+    ClockResult SetSystemClock(const SystemTime& utc) override;
+
+private:
+    SystemClock* real_;
+    DryRunSystemClock dry_;
 };

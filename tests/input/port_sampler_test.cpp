@@ -116,8 +116,6 @@ TEST(PortTable, TheProfileNamesTheDevice) {
     EXPECT_EQ(DeviceForPort(2, &profile), "ttyUSB0");
     EXPECT_EQ(DeviceForPort(11, &profile), "SIM");
     EXPECT_EQ(DeviceForPort(3, &profile), DeviceForPort(3, nullptr));  // empty: the default
-    EXPECT_TRUE(AnyPortSimulated(&profile));
-    EXPECT_FALSE(AnyPortSimulated(nullptr));
     EXPECT_EQ(EdgeStampFromParam(0xFFFFFFFF80000000ull), INT32_MIN);  // the low word, read signed
 }
 

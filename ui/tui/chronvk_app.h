@@ -28,6 +28,6 @@ struct AppOptions {
 int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, std::FILE* err);
 
 // The whole program; returns its exit status. `realClock` is the machine's
-// clock, used only while no port is mapped to the simulated receiver;
+// clock, used only while the port in use is no simulated receiver;
 // nullptr: never set the clock for real.
 int RunChronvk(int argc, char** argv, SystemClock* realClock);

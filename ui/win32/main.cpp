@@ -6,7 +6,6 @@
 
 #include "clock/platform_system_clock.h"
 #include "input/port_sampler.h"
-#include "input/port_table.h"
 #include "ui/command_line.h"
 #include "ui/win32/app.h"
 #include "ui/win32/win_seams.h"
@@ -20,9 +19,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WinIniProfile profile;
     SetPortProfile(&profile);
     // A simulated receiver sends whatever time this machine believes in:
-    // such a run never moves the real clock.
-    DryRunSystemClock dryRun;
-    SystemClock& clock = AnyPortSimulated(&profile) ? static_cast<SystemClock&>(dryRun) : PlatformSystemClock();
+    // while it is the port in use the real clock is never moved.
+    PortFollowingClock clock(&PlatformSystemClock());
     WindowsInterfaceLibrary library;
     ResourceVersionStrings version(instance);
     int result = 0;
