@@ -16,8 +16,11 @@ public:
     // The key's value as an integer (ProfileIntFromText), `defaultValue` when
     // the key is missing or empty.
     virtual int32_t GetInt(const char* key, int32_t defaultValue) = 0;
-    // Failures are not reported: the program has nothing to do about them.
+    // Takes a key's new value; Save writes what was given since the last one.
     virtual void WriteString(const char* key, const char* value) = 0;
+    // Writes the keys in one go; false when they could not all be written.
+    // The profile tells the user why where it can; the dialog only remembers.
+    virtual bool Save() { return true; }
 };
 
 // The program's version information, read once at set-up.

@@ -337,6 +337,24 @@ bool TDlgDCF77::QueryEndSession() {
     return true;
 }
 
+bool TDlgDCF77::SignalledEnd() {
+    HandlerScope scope(*this);
+    if (cleanedUp_) return true;
+    const bool cycleAccepted = CycleFieldAccepted();
+    CleanUp(cycleAccepted);
+    // A handler still waiting for its box may use the record until it returns.
+    if (boxDepth_ == 0) {
+        ReleaseRecord();
+    } else {
+        releasePending_ = true;
+    }
+    if (!closed_) {
+        closed_ = true;
+        view_.EndDialog(IDC_OK);
+    }
+    return cycleAccepted;
+}
+
 void TDlgDCF77::EndSession(bool ending) {
     // A log-off called off after the clean-up leaves nothing to run on.
     if (!ending && cleanedUp_) OkCommand();
@@ -353,9 +371,13 @@ void TDlgDCF77::Close() {
     }
 }
 
+bool TDlgDCF77::CycleFieldAccepted() {
+    return !fieldEnabled_ || validator_.CheckText(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH));
+}
+
 bool TDlgDCF77::CloseQuery() {
     if (cleanedUp_) return true;
-    if (fieldEnabled_ && !validator_.CheckText(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH))) {
+    if (!CycleFieldAccepted()) {
         validator_.ReportError();
         if (cleanedUp_) return true;
         view_.SetFocus(IDC_MINUTES);
@@ -388,7 +410,7 @@ void TDlgDCF77::Unwound() {
     if (pending == CloseKind::Cancel) CancelCommand();
 }
 
-void TDlgDCF77::CleanUp() {
+void TDlgDCF77::CleanUp(bool saveCycle) {
     cleanedUp_ = true;
     services_.port.Close();
     // Settings are written only once they were read: a close during the
@@ -401,14 +423,17 @@ void TDlgDCF77::CleanUp() {
             WriteInt(profile, PROFILE_AUTOEND, view_.IsChecked(IDC_AUTO_END));
             WriteInt(profile, PROFILE_LOG, view_.IsChecked(IDC_LOG));
             WriteInt(profile, PROFILE_FILE_SERVER, view_.IsChecked(IDC_SERVER));
-            WriteInt(profile, PROFILE_CYCLE,
-                     LeadingInteger(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH)));
+            if (saveCycle) {
+                WriteInt(profile, PROFILE_CYCLE,
+                         LeadingInteger(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH)));
+            }
         }
         int32_t port = 0;
         for (const PortButton& button : kPortButtons) {
             if (view_.IsChecked(button.id)) port += button.code;
         }
         WriteInt(profile, PROFILE_COM, port);
+        saveFailed_ = !profile.Save();
     }
     view_.StopTimer(RUN_TIMER_ID);
     DeleteNetworkNames();

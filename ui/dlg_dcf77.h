@@ -92,6 +92,10 @@ public:
     // The system's query before log-off or shutdown, and its outcome.
     bool QueryEndSession();
     void EndSession(bool ending);
+    // A service stop or hang-up: the clean-up runs whatever the minutes field
+    // holds, and the program ends. A value the field's validator refuses is
+    // not saved, so the stored one stays; false then.
+    bool SignalledEnd();
 
     // The run-time control.
     void StartRunControl();
@@ -108,6 +112,8 @@ public:
 
     // True once the clean-up has run (the record is no longer ours).
     bool CleanedUp() const { return cleanedUp_; }
+    // The clean-up's settings could not be saved.
+    bool SettingsSaveFailed() const { return saveFailed_; }
 
 private:
     friend class TCycleValidator;
@@ -154,8 +160,9 @@ private:
     void CloseRefused();
     void Remember(CloseKind kind);
     void Unwound();
-    void CleanUp();  // steps 1-6
-    void ReleaseRecord();  // steps 7-8
+    bool CycleFieldAccepted();
+    void CleanUp(bool saveCycle = true);
+    void ReleaseRecord();
 
     DialogServices services_;
     RefclockSamples* samples_ = nullptr;
@@ -176,4 +183,5 @@ private:
     bool releasePending_ = false;
     bool closed_ = false;
     bool reopenIfRefused_ = false;
+    bool saveFailed_ = false;
 };

@@ -34,25 +34,33 @@ TEST_F(DialogTest, SetUpReadsTheProfile) {
 }
 
 TEST_F(DialogTest, CloseWritesTheSettingsThatApply) {
-    const struct { const char *com, *minutes; bool minimised, receptionTest, ok; const char* written; } cases[] = {
-        {"2", "0000000000000000042", false, false, true, "AUTOEND=1 COM=2 CYCLE=42 LOG=1 MINI=0 SERVER=1 UTC=0 "},
-        {"5", "", true, false, true, "AUTOEND=1 COM=0 CYCLE=0 LOG=1 MINI=1 SERVER=1 UTC=0 "},
-        {"11", "", false, true, true, "COM=11 MINI=0 "},
-        {"2", "", false, false, false, "COM=2 "},  // Escape
+    enum End { Ok, Cancel, Signal };
+    const struct { const char *com, *minutes; bool minimised, receptionTest; End end; const char* written; } cases[] = {
+        {"2", "0000000000000000042", false, false, Ok, "AUTOEND=1 COM=2 CYCLE=42 LOG=1 MINI=0 SERVER=1 UTC=0 "},
+        {"5", "", true, false, Ok, "AUTOEND=1 COM=0 CYCLE=0 LOG=1 MINI=1 SERVER=1 UTC=0 "},
+        {"11", "", false, true, Ok, "COM=11 MINI=0 "},
+        {"2", "", false, false, Cancel, "COM=2 "},
+        // A service stop saves all but a refused minutes value, which stays as stored.
+        {"2", "2", false, false, Signal, "AUTOEND=1 COM=2 CYCLE=x LOG=1 MINI=0 SERVER=1 UTC=0 "},
     };
     for (const auto& c : cases) {
         SetUp();
         library.present = true;
         profile.keys["COM"] = c.com;
         Start();
+        if (c.end == Signal) profile.keys["CYCLE"] = "x";
         view.texts[IDC_MINUTES] = c.minutes;
         view.minimised = c.minimised;
         view.checks[IDC_RECEPTION_TEST] = c.receptionTest;
         if (c.receptionTest) dialog->ButtonClicked(IDC_RECEPTION_TEST);
-        c.ok ? dialog->OkCommand() : dialog->CancelCommand();
+        if (c.end == Ok) dialog->OkCommand();
+        if (c.end == Cancel) dialog->CancelCommand();
+        if (c.end == Signal) {
+            EXPECT_FALSE(dialog->SignalledEnd());
+        }
         EXPECT_EQ(Keys(), c.written);
-        EXPECT_EQ(view.ended, c.ok ? IDC_OK : IDC_CANCEL);
-        EXPECT_EQ(library.calls, (c.ok ? std::vector{1, -1} : std::vector{1}));
+        EXPECT_EQ(view.ended, c.end == Cancel ? IDC_CANCEL : IDC_OK);
+        EXPECT_EQ(library.calls, (c.end == Cancel ? std::vector{1} : std::vector{1, -1}));
         dialog.reset();
         EXPECT_FALSE(port.open) << "closed at destruction at the latest";
     }

@@ -132,10 +132,9 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     std::optional<RefclockSamples> samples;
     if (output) samples.emplace(SystemMillisecondClock(), realTime, *output);
 
-    // With the simulated receiver on any port the times are made up, and with
-    // a reference-clock output the daemon steers the clock: never set it here.
-    DryRunSystemClock dryRun;
-    SystemClock& clock = realClock && !AnyPortSimulated(&profile) && !output ? *realClock : dryRun;
+    // With a reference-clock output the daemon steers the clock: never set it
+    // here; nor while the port in use is the simulated receiver.
+    PortFollowingClock clock(output ? nullptr : realClock);
 
     EventLoop loop;
     if (!loop.Ok()) {
@@ -175,7 +174,12 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     loop.RunUntil([&] { return view->Ended() || loggingOff; });
     if (loggingOff && !view->Ended()) {
         view->SetEnding();
-        dialog.EndSession(dialog.QueryEndSession());
+        const std::string minutes = view->GetText(IDC_MINUTES, MINUTES_MAX_LENGTH);
+        if (!dialog.SignalledEnd()) {
+            std::fprintf(stderr, "chronvk: minutes \"%s\" refused, not saved: the stored value stays\n",
+                         minutes.c_str());
+        }
     }
-    return 0;
+    // A service manager learns of settings that did not reach the disk.
+    return dialog.SettingsSaveFailed() ? 1 : 0;
 }
