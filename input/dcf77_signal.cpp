@@ -29,16 +29,7 @@ int64_t UtcMs(int year, int month, int day, int hour, int minute, int second) {
 
 namespace {
 
-int WeekdayOfDays(int64_t days) {
-    // 1970-01-01 was a Thursday.
-    return static_cast<int>(FloorMod(days + 3, 7)) + 1;
-}
-
-int64_t LastSundayOneUtc(int year, int month) {
-    const int64_t last = DaysFromCivil(year, month, 31);
-    const int64_t sunday = last - WeekdayOfDays(last) % 7;
-    return sunday * kDayMs + kHourMs;
-}
+int64_t LastSundayOneUtc(int year, int month) { return LastSunday(year, month) * kDayMs + kHourMs; }
 
 int UtcYear(int64_t utcMs) {
     int year = 0, month = 0, day = 0;
@@ -149,11 +140,32 @@ private:
 
 // The active intervals of one second, in milliseconds into the second.
 struct SecondPlan {
-    int64_t markEnd = 0;  // the mark is [0, markEnd)
+    int64_t markBegin = 0;  // the mark is [markBegin, markEnd)
+    int64_t markEnd = 0;
     int64_t spikeBegin = 0;
     int64_t spikeEnd = 0;
-    bool Active(int64_t ms) const { return ms < markEnd || (ms >= spikeBegin && ms < spikeEnd); }
+    bool Active(int64_t ms) const {
+        return (ms >= markBegin && ms < markEnd) || (ms >= spikeBegin && ms < spikeEnd);
+    }
 };
+
+constexpr int kA2 = 19;  // announces a leap second
+constexpr int64_t kLeapSecondMs = 1000;
+
+// Where the signal stands at instant `t` of the stream's own time line (the
+// one its stamps follow): the minute whose telegram is sent and the second in
+// it, 60 inside a leap second.
+void SignalSecond(const EdgeStreamOptions& options, int64_t t, int64_t& minuteStart, int& second) {
+    const int64_t leap = options.leapSecondUtcMs;
+    if (leap != 0 && t >= leap && t < leap + kLeapSecondMs) {
+        minuteStart = leap - kMinuteMs;
+        second = 60;
+        return;
+    }
+    const int64_t utc = leap != 0 && t >= leap ? t - kLeapSecondMs : t;
+    minuteStart = FloorDiv(utc, kMinuteMs) * kMinuteMs;
+    second = static_cast<int>((utc - minuteStart) / kSecondMs);
+}
 
 }  // namespace
 
@@ -175,17 +187,22 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
     SecondPlan plan;
     uint8_t lastLevel = options.initialLevel;
     int64_t lastOffset = 0;
+    const int64_t leap = options.leapSecondUtcMs;
 
     for (int64_t t = first; t < end; t += kTickMs) {
+        // Seconds are counted on the stream's own time line, which a leap
+        // second does not interrupt.
         const int64_t second = FloorDiv(t, kSecondMs);
         if (second != planSecond) {
             planSecond = second;
-            const int64_t minute = FloorDiv(second, 60);
+            int64_t minute = 0;
+            int s = 0;
+            SignalSecond(options, second * kSecondMs, minute, s);
             if (minute != planMinute) {
                 planMinute = minute;
-                bits = EncodeMinute(minute * kMinuteMs);
+                bits = EncodeMinute(minute);
+                if (leap != 0 && minute >= leap - kHourMs && minute < leap) bits |= uint64_t{1} << kA2;
             }
-            const int s = static_cast<int>(second - minute * 60);
             // Always the same draws per second, whichever knobs are on.
             const bool flip = noise.Unit() < options.flipRate;
             const bool dropout = noise.Unit() < options.dropoutRate;
@@ -193,9 +210,18 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
             const int64_t spikeAt = noise.Between(300, 940);
             const int64_t spikeWidth = noise.Between(10, 45);
             plan = SecondPlan{};
-            plan.markEnd = MarkLengthMs(bits, s);
-            if (flip && plan.markEnd != 0) plan.markEnd = 300 - plan.markEnd;
-            if (dropout) plan.markEnd = 0;
+            // The leap minute's second 59 carries a 0; its second 60 none.
+            plan.markEnd = leap != 0 && minute == leap - kMinuteMs && s == 59 ? 100 : MarkLengthMs(bits, s);
+            if (options.shape) {
+                EdgeStreamOptions::Mark mark{plan.markBegin, plan.markEnd};
+                options.shape(options.shapeContext, minute, s, mark);
+                plan.markBegin = mark.beginMs;
+                plan.markEnd = mark.endMs;
+                plan.spikeBegin = mark.spikeBeginMs;
+                plan.spikeEnd = mark.spikeEndMs;
+            }
+            if (flip && plan.markEnd > plan.markBegin) plan.markEnd = plan.markBegin + 300 - (plan.markEnd - plan.markBegin);
+            if (dropout) plan.markEnd = plan.markBegin;
             if (glitch) {
                 plan.spikeBegin = spikeAt;
                 plan.spikeEnd = spikeAt + spikeWidth;
@@ -210,6 +236,13 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
         lastOffset = offset;
         sink(context, SampledEdge{level, options.firstStampMs + static_cast<uint32_t>(offset)});
     }
+}
+
+int64_t StampUtcMs(const EdgeStreamOptions& options, uint32_t stampMs) {
+    const int64_t t = options.startUtcMs + options.phaseMs + static_cast<uint32_t>(stampMs - options.firstStampMs);
+    const int64_t leap = options.leapSecondUtcMs;
+    if (leap == 0 || t < leap) return t;
+    return t < leap + kLeapSecondMs ? leap : t - kLeapSecondMs;
 }
 
 std::vector<SampledEdge> GenerateEdgeVector(const EdgeStreamOptions& options) {

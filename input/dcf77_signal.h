@@ -94,7 +94,31 @@ struct EdgeStreamOptions {
     double flipRate = 0;       // the mark has the other bit's length
     uint32_t jitterMs = 0;     // each edge's stamp is late by 0..jitterMs (kept in order)
     uint64_t seed = 1;         // the same seed and options give the same stream
+
+    // Interference that follows the signal, such as the same marks disturbed
+    // every minute: called once a second with the start of the minute whose
+    // telegram is being sent, the second's number and its planned mark, which
+    // it may change. The random noise above comes on top.
+    struct Mark {
+        int64_t beginMs;  // into the second; no mark when begin >= end
+        int64_t endMs;
+        int64_t spikeBeginMs = 0;  // a short active spike of its own, none when begin >= end
+        int64_t spikeEndMs = 0;
+    };
+    using ShapeFn = void (*)(void* context, int64_t utcMinuteStart, int second, Mark& mark);
+    ShapeFn shape = nullptr;
+    void* shapeContext = nullptr;
+
+    // A positive leap second inserted at this UTC instant, the end of a day
+    // (e.g. 2027-01-01 00:00); 0: none. A2 is sent during the hour before it,
+    // the minute before it has 61 seconds (second 59 a 0, second 60 no mark),
+    // and from then on the signal runs a second behind the stamps.
+    int64_t leapSecondUtcMs = 0;
 };
+
+// The UTC instant (leap seconds not counted) of the moment a stamp of the
+// stream stands for; inside the leap second itself, its end.
+int64_t StampUtcMs(const EdgeStreamOptions& options, uint32_t stampMs);
 
 // Options for a log that lets a decoder lock on: sampling begins 5 s before the
 // minute mark at utcMinuteStart (so that mark synchronises the decoder) and ends

@@ -25,6 +25,17 @@ constexpr int DaysInMonth(int year, int month) {
     return kDays[month - 1];
 }
 
+// Weekday of a day number, 1 Monday .. 7 Sunday, as DCF77 sends it
+// (1970-01-01 was a Thursday).
+constexpr int WeekdayOfDays(int64_t days) { return static_cast<int>(((days + 3) % 7 + 7) % 7) + 1; }
+
+// Day number of a month's last Sunday: German legal time switches at 01:00
+// UTC on the last Sundays of March and October.
+constexpr int64_t LastSunday(int year, int month) {
+    const int64_t last = DaysFromCivil(year, month, DaysInMonth(year, month));
+    return last - WeekdayOfDays(last) % 7;
+}
+
 // Four-digit year of a telegram's two-digit one: 0..97 are 2000..2097, 98 and
 // 99 are 1998 and 1999. Anything else is no year at all and gives 0, which
 // every clock refuses.
@@ -35,3 +46,4 @@ constexpr int FourDigitYear(int twoDigitYear) {
 
 static_assert(DaysFromCivil(1970, 1, 1) == 0);
 static_assert(DaysFromCivil(2000, 3, 1) == 11017);
+static_assert(LastSunday(2026, 10) == DaysFromCivil(2026, 10, 25));
