@@ -1,5 +1,6 @@
 #include "reception/edge_decoder.h"
 
+#include "reception/strict_confirmation.h"
 #include "reception/telegram_decoder.h"
 
 namespace {
@@ -10,6 +11,7 @@ constexpr int32_t kOneBitPulse = 12;        // a longer mark is a 1
 constexpr int32_t kMinuteGap = 130;         // a longer gap is the missing second 59
 constexpr int32_t kOneDay = 8640000;
 constexpr int kMaxBits = 60;
+constexpr uint32_t kLongPauseMs = 3600000;
 
 // The decoder's private times: zero at program start and never reset, so the
 // first edge after a sampling pause is measured against the last one before it.
@@ -18,7 +20,12 @@ struct EdgeDecoderState {
     int32_t lastEdgeTime;
     int32_t markStartTime;
     int32_t markEndTime;
-    int32_t minuteGap;  // the gap before the last minute mark that completed a minute
+    // Beside the original decoder, for strict confirmation only.
+    int32_t previousMarkStartTime;
+    MinuteFrame minute;
+    bool anyEdge;
+    uint32_t lastEdgeMs;
+    uint32_t pauses;
 };
 EdgeDecoderState decoder{};
 
@@ -41,9 +48,12 @@ void ResetReception() {
     dcfPtr = &ownDcfState;
     timeConfirmed = 0;
     decoder = EdgeDecoderState{};
+    strict::Reset();
 }
 
-int32_t LastMinuteGap() { return decoder.minuteGap; }
+const MinuteFrame& LastMinuteFrame() { return decoder.minute; }
+
+uint32_t EdgePauses() { return decoder.pauses; }
 
 void AppendBit(uint8_t bit) {
     TBitBuffer& buffer = dcfPtr->buffer;
@@ -81,6 +91,12 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
     if (active == decoder.lastActive) return;
     decoder.lastActive = active;
 
+    const auto stamp = static_cast<uint32_t>(stampMs);
+    // Unsigned: a step back in time reads as a pause far beyond the limit.
+    if (decoder.anyEdge && stamp - decoder.lastEdgeMs > kLongPauseMs) ++decoder.pauses;
+    decoder.anyEdge = true;
+    decoder.lastEdgeMs = stamp;
+
     const int32_t now = stampMs / 10;
     int32_t sinceLast = Difference(now, decoder.lastEdgeTime);
     if (sinceLast < 0) sinceLast += kOneDay;
@@ -101,7 +117,10 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
         if (gap > kMinuteGap) {
             if (state.buffer.bitCount == 59) {
                 state.current.markTime = now;
-                decoder.minuteGap = gap;
+                decoder.minute.lastMarkToMinute = Difference(now, decoder.markStartTime);
+                decoder.minute.lastMarkSpacing =
+                    Difference(decoder.markStartTime, decoder.previousMarkStartTime);
+                decoder.minute.markMs = stamp;
                 DecodeTelegram();
                 ClearBits();
             } else {
@@ -109,6 +128,7 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
             }
             state.statusChanged = 1;
         }
+        decoder.previousMarkStartTime = decoder.markStartTime;
         decoder.markStartTime = now;
     }
     decoder.lastEdgeTime = now;

@@ -17,9 +17,21 @@ int GetBit(int index);
 // The bit buffer of any record; bits at or above the count read as 0.
 int TestBit(const TBitBuffer& buffer, int index);
 
-// Hundredths without a mark before the minute mark that last completed a
-// minute: the framing strict confirmation checks.
-int32_t LastMinuteGap();
+// How the minute mark that last completed a minute was framed, for strict
+// confirmation: hundredths from the start of the minute's last mark to the
+// minute mark, and from the start of the mark before it to the start of the
+// last one; and the minute mark's own millisecond stamp.
+struct MinuteFrame {
+    int32_t lastMarkToMinute = 0;
+    int32_t lastMarkSpacing = 0;
+    uint32_t markMs = 0;
+};
+const MinuteFrame& LastMinuteFrame();
+
+// How often the edges have paused for more than an hour or stepped back in
+// time since the program started: the machine slept, the receiver was off or
+// its clock was reset, and no time measured across such a pause can be trusted.
+uint32_t EdgePauses();
 
 // Puts reception back into its program-start state for a fresh run: the
 // program's own record, all zero, in use; timeConfirmed 0; the decoder's

@@ -1,21 +1,53 @@
 #include "reception/strict_confirmation.h"
 
-#include "reception/edge_decoder.h"
 #include "timebase/civil_days.h"
 
 bool strictConfirmation = false;
 
 namespace strict {
+
+// The minute mark comes 2.0 s after the start of the minute's last mark
+// (second 58). With the mark of second 0 missing as well the mark of second 1
+// ends the gap, 3.0 s after it. Measured from the start of a mark, a late end
+// or a glitch after it cannot shorten the gap; the bound leaves the real frame
+// 0.3 s for late starts and jitter, and refuses a last mark up to 0.7 s late
+// in front of a missing one (later ones fail the spacing below).
+//
+// Interference locked to the minute can keep a parity and shift the time by
+// hours, in some hours of the day only: two hour bits lengthened give +3 h in
+// hours 00, 04, 10, 14 and 20, the right time in 03, 07, 13, 17 and 23, and
+// malformed telegrams in the rest. A confirmed time line is therefore given up
+// only when for a whole day no chain has confirmed it while every chain that
+// contradicted it agreed on one other time. Of all such pairs, hour bits 1
+// and 10 keep the right time away longest: +11 h from 00 to 08, nine hours.
+// The confirmation bench shows both choices against other values.
+Bounds bounds;
+
 namespace {
 
-// The minute gap is the idle rest of second 58 plus all of second 59: 1.8 to
-// 1.9 s. With the mark of second 0 missing as well it is 2.8 to 2.9 s, and the
-// mark of second 1 would be taken for the minute mark. Halfway between them.
-constexpr int32_t kMaxOneMarkGap = 250;
+// The last mark itself must start a second after the one before it, or it may
+// be a glitch standing in for a missing mark 58 just before a missing mark 0.
+constexpr int32_t kMinLastMarkSpacing = 70;
+constexpr int32_t kMaxLastMarkSpacing = 130;
 constexpr int32_t kHundredthsPerMinute = 6000;
 constexpr int32_t kMarkTolerance = 50;
 
+constexpr int64_t kMsPerMinute = 60000;
+// Beyond this a crystal's drift and the stamps' wrap make a carried line
+// worthless.
+constexpr uint32_t kCarryLimitMs = 20u * 24u * 3600u * 1000u;
+
 TelegramFacts held[2];
+
+// The last confirmed time and the chains that contradict it.
+struct TimeLine {
+    bool held = false;
+    TelegramFacts anchor;
+    bool challenged = false;
+    int64_t challengerOffset = 0;    // minutes the contradicting chains lie off the line
+    uint32_t challengedSinceMs = 0;  // the first of them since the line was last confirmed
+};
+TimeLine line;
 
 // A BCD digit: bits first.. weighted 1, 2, 4, 8 from the lowest up.
 int Digit(int first, int width) {
@@ -24,8 +56,25 @@ int Digit(int first, int width) {
     return value;
 }
 
-// 1970-01-01 was a Thursday; weekdays run 1 Monday .. 7 Sunday as sent.
-int Weekday(int64_t days) { return static_cast<int>(((days + 3) % 7 + 7) % 7) + 1; }
+int64_t UtcMinute(int year, int month, int day, int hour, int minute, bool summer) {
+    const int offset = summer ? 120 : 60;  // German legal time is UTC+1 or UTC+2
+    return DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute - offset;
+}
+
+// Whether the summer-time bit is the one the EU rule gives: summer time from
+// 01:00 UTC on the last Sunday of March to 01:00 UTC on the last Sunday of
+// October. A local time that does not exist (02:30 on the spring day) fails.
+// The hour that repeats on the autumn day is real in both states; A1, which
+// the transmitter sends only in the hour before the change, tells which one
+// a telegram is, but for the minutes at either end of the hour.
+bool SummerTimeFits(int64_t utcMinute, int year, bool summer, bool announced) {
+    const int64_t start = LastSunday(year, 3) * 1440 + 60;
+    const int64_t end = LastSunday(year, 10) * 1440 + 60;
+    if (summer != (utcMinute >= start && utcMinute < end)) return false;
+    if (summer && utcMinute > end - 60 && utcMinute < end) return announced;
+    if (!summer && utcMinute > end && utcMinute < end + 60) return !announced;
+    return true;
+}
 
 // Whether the minute marks of `older` and `newer` lie a whole number of
 // minutes apart (to the tolerance of the ordinary rule, on both sides), and
@@ -38,6 +87,13 @@ bool Advances(const TelegramFacts& older, const TelegramFacts& newer) {
     const int32_t off = measured - minutes * kHundredthsPerMinute;
     return minutes > 0 && off <= kMarkTolerance && -off <= kMarkTolerance &&
            newer.utcMinute - older.utcMinute == minutes;
+}
+
+bool Adopt(const TelegramFacts& current) {
+    line = TimeLine{};
+    line.held = true;
+    line.anchor = current;
+    return true;
 }
 
 }  // namespace
@@ -59,16 +115,22 @@ bool SoundTelegram() {
     const int year = FourDigitYear(yearTens * 10 + yearUnits);
     const int day = dayTens * 10 + dayUnits;
     if (day < 1 || day > DaysInMonth(year, month)) return false;
-    return weekday == Weekday(DaysFromCivil(year, month, day));
+    if (weekday != WeekdayOfDays(DaysFromCivil(year, month, day))) return false;
+    const bool summer = GetBit(17) != 0;
+    const int64_t utc = UtcMinute(year, month, day, hour, minuteTens * 10 + minuteUnits, summer);
+    return SummerTimeFits(utc, year, summer, GetBit(16) != 0);
 }
 
-TelegramFacts FactsOf(const TDcfTelegram& telegram, int32_t minuteGap) {
+TelegramFacts FactsOf(const TDcfTelegram& telegram, const MinuteFrame& frame) {
     TelegramFacts facts;
-    facts.framed = minuteGap <= kMaxOneMarkGap;
-    const int64_t days = DaysFromCivil(FourDigitYear(telegram.year), telegram.month, telegram.day);
-    const int offset = telegram.summerTime ? 120 : 60;  // German legal time is UTC+1 or UTC+2
-    facts.utcMinute = days * 1440 + telegram.hour * 60 + telegram.minute - offset;
+    facts.framed = frame.lastMarkToMinute <= bounds.maxLastMarkToMinute &&
+                   frame.lastMarkSpacing >= kMinLastMarkSpacing &&
+                   frame.lastMarkSpacing <= kMaxLastMarkSpacing;
+    facts.utcMinute = UtcMinute(FourDigitYear(telegram.year), telegram.month, telegram.day,
+                                telegram.hour, telegram.minute, telegram.summerTime != 0);
     facts.markTime = telegram.markTime;
+    facts.markMs = frame.markMs;
+    facts.pauses = EdgePauses();
     return facts;
 }
 
@@ -79,9 +141,34 @@ bool ChainHolds(const TelegramFacts& current) {
            Advances(held[1], current);
 }
 
+bool OnTimeLine(const TelegramFacts& current) {
+    if (bounds.giveUpMs == 0) return true;
+    const uint32_t elapsed = current.markMs - line.anchor.markMs;
+    // Time measured across a pause of the edges, or too long ago, carries nothing.
+    if (line.held && (current.pauses != line.anchor.pauses || elapsed > kCarryLimitMs)) line = TimeLine{};
+    if (!line.held) return Adopt(current);
+
+    const int64_t carried = line.anchor.utcMinute + (int64_t{elapsed} + kMsPerMinute / 2) / kMsPerMinute;
+    if (current.utcMinute == carried) return Adopt(current);
+    const int64_t offset = current.utcMinute - carried;
+    if (!line.challenged || offset != line.challengerOffset) {
+        line.challenged = true;
+        line.challengerOffset = offset;
+        line.challengedSinceMs = current.markMs;
+        return false;
+    }
+    if (current.markMs - line.challengedSinceMs < bounds.giveUpMs) return false;
+    return Adopt(current);  // the line itself was the wrong one
+}
+
 void Slide(const TelegramFacts& current) {
     held[0] = held[1];
     held[1] = current;
+}
+
+void Reset() {
+    held[0] = held[1] = TelegramFacts{};
+    line = TimeLine{};
 }
 
 }  // namespace strict

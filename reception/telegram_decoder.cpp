@@ -107,7 +107,7 @@ void DecodeTelegram() {
     current.valid = 1;
 
     const strict::TelegramFacts facts =
-        strictConfirmation ? strict::FactsOf(current, LastMinuteGap()) : strict::TelegramFacts{};
+        strictConfirmation ? strict::FactsOf(current, LastMinuteFrame()) : strict::TelegramFacts{};
     if (state.telegramsStored < 2) {
         // A lent block may hold a negative count: never index before the window.
         const int slot = state.telegramsStored < 0 ? 0 : state.telegramsStored;
@@ -121,7 +121,7 @@ void DecodeTelegram() {
                       SameTelegram(state.history[0], current) &&
                       MinuteMismatch(state.history[0], state.history[1]) <= kMarkTolerance &&
                       MinuteMismatch(state.history[1], current) <= kMarkTolerance &&
-                      (!strictConfirmation || strict::ChainHolds(facts));
+                      (!strictConfirmation || (strict::ChainHolds(facts) && strict::OnTimeLine(facts)));
     if (fits) {
         if (strictConfirmation) strict::Slide(facts);
         Confirm(state);

@@ -2,8 +2,10 @@
 // from a noisy signal, and against telegrams no transmitter sends.
 #include <gtest/gtest.h>
 
+#include "input/dcf77_signal.h"
 #include "reception/strict_confirmation.h"
 #include "tests/reception/reception_fixture.h"
+#include "timebase/civil_days.h"
 
 namespace {
 
@@ -49,6 +51,99 @@ TEST_P(StrictConfirmation, MissingMinuteMarkIsTakenForASecondLate) {
 
 INSTANTIATE_TEST_SUITE_P(DefaultAndStrict, StrictConfirmation, ::testing::Bool());
 
+// Interference in step with the signal, as a machine switching with the minute
+// makes it. Each shape sets the default rule wrong; strict mode must not be.
+using dcf77::EdgeStreamOptions;
+bool EveryFifth(int64_t minuteStart) { return minuteStart / dcf77::kMinuteMs % 5 == 0; }
+void NoMarkZeroAfter(int64_t minuteStart, int second, EdgeStreamOptions::Mark& m) {
+    if (second == 0 && EveryFifth(minuteStart - dcf77::kMinuteMs)) m.endMs = m.beginMs;
+}
+void LateMark58(void*, int64_t minute, int second, EdgeStreamOptions::Mark& m) {
+    NoMarkZeroAfter(minute, second, m);
+    if (second == 58 && EveryFifth(minute)) m.beginMs += 300, m.endMs += 300;
+}
+void GlitchAfterMark58(void*, int64_t minute, int second, EdgeStreamOptions::Mark& m) {
+    NoMarkZeroAfter(minute, second, m);
+    if (second == 58 && EveryFifth(minute)) m.spikeBeginMs = m.endMs + 380, m.spikeEndMs = m.endMs + 420;
+}
+void SummerBitsSwapped(void*, int64_t, int second, EdgeStreamOptions::Mark& m) {
+    if (second == 17 || second == 18) m.endMs = m.beginMs + (second == 17 ? 200 : 100);
+}
+template <int First, int Second>
+void LongPair(void*, int64_t, int second, EdgeStreamOptions::Mark& m) {
+    if (second == First || second == Second) m.endMs = m.beginMs + 200;
+}
+
+TEST_F(ReceptionTest, StructuredInterferenceNeverSetsAWrongTimeInStrictMode) {
+    const struct {
+        const char* what;
+        int64_t startUtc;
+        int minutes;
+        EdgeStreamOptions::ShapeFn shape;
+    } cases[] = {
+        {"mark 0 missing behind a late mark 58", dcf77::UtcMs(2026, 12, 6, 0, 0), 60, LateMark58},
+        {"mark 0 missing behind a glitch", dcf77::UtcMs(2026, 12, 6, 23, 0), 60, GlitchAfterMark58},
+        {"summer bits swapped in December", dcf77::UtcMs(2026, 12, 6, 0, 0), 20, SummerBitsSwapped},
+        {"hour bits 1 and 2 long: +3 h at 20:00", dcf77::UtcMs(2026, 12, 6, 16, 0), 240, LongPair<29, 30>},
+        {"minute bits 10 and 20 long: +30 min at 01:00", dcf77::UtcMs(2026, 12, 5, 23, 28), 45, LongPair<25, 26>},
+    };
+    for (const auto& c : cases) {
+        EdgeStreamOptions options = dcf77::OptionsForMinutes(c.startUtc, c.minutes);
+        options.initialLevel = 1;
+        options.jitterMs = 3;
+        options.shape = c.shape;
+        const std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
+        int wrong[2] = {}, right[2] = {};
+        for (const bool strict : {false, true}) {
+            ResetReception();
+            StoreConfirmFlag(state());
+            strictConfirmation = strict;
+            for (const dcf77::SampledEdge& e : edges) {
+                DecodeEdge(e.level, static_cast<int32_t>(e.stampMs));
+                if (!timeConfirmed) continue;
+                timeConfirmed = 0;
+                state().telegramsStored = 2;
+                const TDcfTelegram& t = state().current;
+                const dcf77::LegalTime truth = dcf77::GermanLegalTime(dcf77::StampUtcMs(options, e.stampMs) - 500);
+                const bool same = t.hour == truth.hour && t.minute == (truth.minute + 1) % 60 &&
+                                  t.summerTime == truth.summer;
+                ++(same ? right : wrong)[strict];
+            }
+        }
+        strictConfirmation = false;
+        EXPECT_GT(wrong[0], 0) << c.what << ": the default rule is not misled";
+        EXPECT_EQ(wrong[1], 0) << c.what;
+        if (c.shape != SummerBitsSwapped) {
+            EXPECT_GT(right[1], 0) << c.what;
+        }
+    }
+}
+
+// The time line: only a whole day of chains agreeing among themselves, or a
+// pause in the edges, makes strict mode give up a confirmed time.
+TEST(TimeLine, GivesWayOnlyToADayOfAgreementOrAPause) {
+    constexpr uint32_t kHour = 3600000;
+    const struct { int64_t minute; uint32_t markMs; uint32_t pauses; bool confirmed; } chain[] = {
+        {1000, 0, 0, true},                     // the first confirmed time
+        {1000 + 60, kHour, 0, true},            // carried on
+        {1000 + 120 + 180, 2 * kHour, 0, false},  // three hours off
+        {1000 + 180 + 240, 3 * kHour, 0, false},  // four: the other chains disagree among themselves
+        {1000 + 240 + 180, 4 * kHour, 0, false},
+        {1000 + 1680 + 180, 28 * kHour - 1, 0, false},
+        {1000 + 1680 + 180, 28 * kHour, 0, true},  // a whole day of +3 h: the line was wrong
+        {5, 28 * kHour + 60000, 1, true},          // across a pause nothing is carried
+    };
+    strict::Reset();
+    for (const auto& c : chain) {
+        strict::TelegramFacts facts;
+        facts.utcMinute = c.minute;
+        facts.markMs = c.markMs;
+        facts.pauses = c.pauses;
+        EXPECT_EQ(strict::OnTimeLine(facts), c.confirmed) << c.markMs;
+    }
+    strict::Reset();
+}
+
 // Parity-correct telegrams that cannot be real count as malformed in strict
 // mode: each would otherwise hold a place in the window.
 TEST_F(ReceptionTest, StrictModeRefusesTelegramsThatCannotBeReal) {
@@ -75,6 +170,34 @@ TEST_F(ReceptionTest, StrictModeRefusesTelegramsThatCannotBeReal) {
         EXPECT_EQ(state().checkFlags, 31) << c.what;
         EXPECT_EQ(state().validCount, 0u) << c.what;
         EXPECT_EQ(state().telegramsStored, 0) << c.what;
+    }
+    strictConfirmation = false;
+}
+
+// The summer-time bit must be the one the EU rule gives; in the hour that
+// repeats in autumn, A1 (sent only before the change) tells the two apart.
+TEST_F(ReceptionTest, StrictModeChecksSummerTimeAgainstTheDate) {
+    const struct { int month, day, hour; bool summer, announced, sound; } cases[] = {
+        {12, 6, 14, false, false, true}, {12, 6, 14, true, false, false},
+        {7, 14, 11, true, false, true},  {7, 14, 11, false, false, false},
+        {3, 29, 2, false, true, false},  {3, 29, 2, true, true, false},  // 02:30 does not exist
+        {3, 29, 1, false, true, true},   {3, 29, 3, true, false, true},
+        {10, 25, 2, true, true, true},   {10, 25, 2, true, false, false},  // the repeated hour
+        {10, 25, 2, false, false, true}, {10, 25, 2, false, true, false},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        strictConfirmation = true;
+        dcf77::LegalTime time{2026, c.month, c.day, 1, c.hour, 30, 0, c.summer};
+        time.weekday = WeekdayOfDays(::DaysFromCivil(2026, c.month, c.day));
+        const uint64_t bits = dcf77::EncodeTelegram(time, c.announced);
+        std::string text;
+        for (int i = 0; i < 59; ++i) text += dcf77::TelegramBit(bits, i) ? '1' : '0';
+        const int64_t t = Synchronise();
+        SendMinute(text, t);
+        MinuteMark(t + 60000);
+        EXPECT_EQ(state().validCount, c.sound ? 1u : 0u) << c.month << "-" << c.day << " " << c.hour << ":30 "
+                                                          << c.summer << c.announced;
     }
     strictConfirmation = false;
 }
