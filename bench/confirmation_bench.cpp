@@ -1,14 +1,16 @@
 // How often each confirmation rule sets a right and a wrong time from a noisy
-// signal. Not a timing: it replays generated minutes through the real decoder
-// and compares every confirmed minute with the time the signal really had.
+// or deliberately disturbed signal. Not a timing: it replays generated minutes
+// through the real decoder and compares every confirmed minute with the time
+// the signal really had.
 //
 //   chronvk_confirmation_bench [SEEDS [MINUTES]]   (defaults 10 and 1000)
 //
-// Per row (noise and start), summed over the seeds: the median minutes to
-// the first right setting, the share of the minutes after it that brought a
-// right setting, and the settings that were wrong (a minute mark more than
-// half a second away from the time the telegram named). Telegrams whose date
-// cannot exist are refused by the clock and counted as neither.
+// Per row, summed over the seeds: the median minutes to the first right
+// setting, the share of the minutes after it that brought a right setting, and
+// the settings that were wrong (a minute mark half a second or more away from
+// the time the telegram named). Telegrams whose date cannot exist are refused
+// by the clock and counted as neither. Then interference that repeats every
+// minute, and what other strict bounds would have done.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -23,10 +25,7 @@
 
 namespace {
 
-struct Noise {
-    double flips;
-    double missing;
-};
+using dcf77::EdgeStreamOptions;
 
 struct Tally {
     std::vector<double> firstRight;  // minutes, one per seed that had a right setting
@@ -37,14 +36,13 @@ struct Tally {
     long laterMinutes = 0;  // minutes after the first right setting
 };
 
-void Replay(const std::vector<dcf77::SampledEdge>& edges, const dcf77::EdgeStreamOptions& options,
-            bool strict, Tally& tally) {
+void Replay(const std::vector<dcf77::SampledEdge>& edges, const EdgeStreamOptions& options, bool strict,
+            Tally& tally) {
     ResetReception();
     StoreConfirmFlag(ownDcfState);
     strictConfirmation = strict;
 
-    const int64_t first = options.startUtcMs + options.phaseMs;
-    const int64_t runEnd = options.startUtcMs + options.durationMs;
+    const int64_t runEnd = dcf77::StampUtcMs(options, options.firstStampMs) + options.durationMs;
     int64_t firstRightAt = -1;
     for (const dcf77::SampledEdge& edge : edges) {
         DecodeEdge(edge.level, static_cast<int32_t>(edge.stampMs));
@@ -58,8 +56,7 @@ void Replay(const std::vector<dcf77::SampledEdge>& edges, const dcf77::EdgeStrea
         const int year = FourDigitYear(t.year);
         const int64_t named = dcf77::UtcMs(year, t.month, t.day, t.hour, t.minute) -
                               (t.summerTime ? 2 : 1) * dcf77::kHourMs;
-        const uint32_t markStamp = static_cast<uint32_t>(t.markTime) * 10u;
-        const int64_t atMark = first + static_cast<int64_t>(markStamp - options.firstStampMs);
+        const int64_t atMark = dcf77::StampUtcMs(options, edge.stampMs);
         if (std::llabs(named - atMark) >= 500) {
             ++tally.wrong;
             continue;
@@ -90,50 +87,100 @@ void PrintHalf(const Tally& t) {
     std::printf(" | %5s | %5.1f %% | %5ld", median, share, t.wrong);
 }
 
-}  // namespace
+// Interference that comes back every minute, as from a machine switching in
+// step with the signal.
+struct Interference {
+    enum Kind { None, LateLastMark, GlitchAfterLastMark, SummerBits, LongPair };
+    const char* name;
+    Kind kind;
+    int first = 0, second = 0;  // LongPair: the seconds whose marks are lengthened
+    int every = 1;              // LateLastMark, GlitchAfterLastMark: minutes between disturbed ones
+    int lateMs = 0;             // LateLastMark: how late mark 58 starts
+};
 
-int main(int argc, char** argv) {
-    const int seeds = argc > 1 ? std::atoi(argv[1]) : 10;
-    const int minutes = argc > 2 ? std::atoi(argv[2]) : 1000;
-    const Noise noises[] = {{0, 0},     {0.002, 0}, {0.005, 0}, {0.01, 0}, {0.02, 0}, {0.05, 0},
-                            {0, 0.01},  {0.002, 0.01}, {0.005, 0.01}, {0.01, 0.01}, {0.02, 0.01},
-                            {0.05, 0.01}};
-    struct Start {
-        const char* name;
-        int64_t utc;
+bool Disturbed(const Interference& what, int64_t minuteStart) {
+    return (minuteStart / dcf77::kMinuteMs) % what.every == 0;
+}
+
+// A disturbed minute loses the mark of second 0 that ends it, and its mark 58
+// comes late or is followed by a glitch that ends after the first half second.
+void Shape(void* context, int64_t minuteStart, int second, EdgeStreamOptions::Mark& mark) {
+    const Interference& what = *static_cast<const Interference*>(context);
+    switch (what.kind) {
+        case Interference::None: return;
+        case Interference::LateLastMark:
+        case Interference::GlitchAfterLastMark:
+            if (second == 0 && Disturbed(what, minuteStart - dcf77::kMinuteMs)) mark.endMs = mark.beginMs;
+            if (second != 58 || !Disturbed(what, minuteStart)) return;
+            if (what.kind == Interference::LateLastMark) {
+                mark.beginMs += what.lateMs;
+                mark.endMs += what.lateMs;
+            } else {
+                mark.spikeBeginMs = mark.endMs + 380;
+                mark.spikeEndMs = mark.endMs + 420;
+            }
+            return;
+        case Interference::SummerBits:
+            if (second == 17) mark.endMs = mark.beginMs + 200;
+            if (second == 18) mark.endMs = mark.beginMs + 100;
+            return;
+        case Interference::LongPair:
+            if (second == what.first || second == what.second) mark.endMs = mark.beginMs + 200;
+            return;
+    }
+}
+
+struct Run {
+    const char* name;
+    int64_t startUtc;
+    int64_t leapUtc = 0;
+};
+
+EdgeStreamOptions Options(const Run& run, int minutes, int seed, double flips, double missing) {
+    EdgeStreamOptions options = dcf77::OptionsForMinutes(run.startUtc, minutes);
+    options.initialLevel = 1;  // the line starts idle
+    options.flipRate = flips;
+    options.dropoutRate = missing;
+    options.jitterMs = 3;
+    options.seed = static_cast<uint64_t>(seed) * 7919u + 1;
+    options.leapSecondUtcMs = run.leapUtc;
+    return options;
+}
+
+const Run kDay{"day", dcf77::UtcMs(2026, 12, 6, 0, 0)};
+const Run kSummerChange{"summer change", dcf77::UtcMs(2026, 3, 28, 18, 0)};
+const Run kWinterChange{"winter change", dcf77::UtcMs(2026, 10, 24, 18, 0)};
+const Run kLeapSecond{"leap second", dcf77::UtcMs(2026, 12, 31, 18, 0), dcf77::UtcMs(2027, 1, 1)};
+
+void RandomNoiseTable(int seeds, int minutes) {
+    struct Noise {
+        double flips;
+        double missing;
     };
-    // The second run crosses the change to summer time (01:00 UTC, 29 March 2026).
-    const Start starts[] = {{"day", dcf77::UtcMs(2026, 12, 6, 0, 0)},
-                            {"summer change", dcf77::UtcMs(2026, 3, 28, 18, 0)}};
-
-    std::printf("%d seeds x %d minutes a row; first: median minutes to the first right setting;\n"
-                "later: share of the minutes after it with a right setting; wrong: wrong settings\n\n",
-                seeds, minutes);
+    const Noise noises[] = {{0, 0},     {0.002, 0},    {0.005, 0},    {0.01, 0},    {0.02, 0},    {0.05, 0},
+                            {0, 0.01},  {0.002, 0.01}, {0.005, 0.01}, {0.01, 0.01}, {0.02, 0.01}, {0.05, 0.01}};
     std::printf("| flips | missing | run           | default first | later   | wrong "
                 "| strict first | later   | wrong | strict/default right |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     long noisyMinutes = 0, strictWrongInScope = 0;
-    for (const Start& start : starts) {
+    for (const Run& run : {kDay, kSummerChange, kWinterChange, kLeapSecond}) {
         for (const Noise& noise : noises) {
+            // The change runs only where the change meets noise that matters.
+            const bool day = run.startUtc == kDay.startUtc;
+            if (!day && (noise.flips == 0.005 || noise.flips == 0.05 || noise.flips == 0.002)) continue;
             Tally plain, strict;
             for (int seed = 1; seed <= seeds; ++seed) {
-                dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(start.utc, minutes);
-                options.initialLevel = 1;  // the line starts idle
-                options.flipRate = noise.flips;
-                options.dropoutRate = noise.missing;
-                options.jitterMs = 3;
-                options.seed = static_cast<uint64_t>(seed) * 7919u + 1;
+                const EdgeStreamOptions options = Options(run, minutes, seed, noise.flips, noise.missing);
                 const std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
                 Replay(edges, options, false, plain);
                 Replay(edges, options, true, strict);
             }
             const bool inScope = noise.flips <= 0.02 && noise.missing <= 0.01;
-            const bool noisy = noise.flips > 0 || noise.missing > 0;
-            if (inScope && noisy) {
+            if (inScope && (noise.flips > 0 || noise.missing > 0)) {
                 noisyMinutes += static_cast<long>(seeds) * minutes;
                 strictWrongInScope += strict.wrong;
             }
-            std::printf("| %4.1f %% | %4.0f %%  | %-13s", noise.flips * 100, noise.missing * 100, start.name);
+            std::printf("| %4.1f %% | %4.0f %%  | %-13s", noise.flips * 100, noise.missing * 100, run.name);
             PrintHalf(plain);
             PrintHalf(strict);
             std::printf(" | %5.1f %% |\n", plain.right ? 100.0 * static_cast<double>(strict.right) /
@@ -141,7 +188,119 @@ int main(int argc, char** argv) {
                                                       : 100.0);
         }
     }
-    std::printf("\nstrict mode, up to 2 %% flips and 1 %% missing marks: %ld wrong settings in %ld noisy minutes\n",
+    std::printf("\nstrict mode, up to 2 %% flips and 1 %% missing marks: %ld wrong settings in %ld noisy minutes\n\n",
                 strictWrongInScope, noisyMinutes);
+}
+
+// One interference row: every seed's edges, generated once.
+struct Row {
+    Interference what;
+    Run run;
+    int minutes;
+    std::vector<EdgeStreamOptions> options;
+    std::vector<std::vector<dcf77::SampledEdge>> edges;
+};
+
+Row MakeRow(const Interference& what, const Run& run, int minutes, int seeds, double flips) {
+    Row row{what, run, minutes, {}, {}};
+    for (int seed = 1; seed <= seeds; ++seed) {
+        row.options.push_back(Options(run, minutes, seed, flips, 0));
+        row.options.back().shape = Shape;
+    }
+    row.edges.resize(row.options.size());
+    return row;
+}
+
+// Generated once the row has found its place, since the shape reads it there.
+void Generate(Row& row) {
+    for (std::size_t i = 0; i < row.options.size(); ++i) {
+        row.options[i].shapeContext = &row.what;
+        row.edges[i] = dcf77::GenerateEdgeVector(row.options[i]);
+    }
+}
+
+Tally ReplayRow(const Row& row, bool strict) {
+    Tally tally;
+    for (std::size_t i = 0; i < row.options.size(); ++i) Replay(row.edges[i], row.options[i], strict, tally);
+    return tally;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seeds = argc > 1 ? std::atoi(argv[1]) : 10;
+    const int minutes = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const strict::Bounds chosen = strict::bounds;
+
+    std::printf("%d seeds x %d minutes a row; first: median minutes to the first right setting;\n"
+                "later: share of the minutes after it with a right setting; wrong: wrong settings\n\n",
+                seeds, minutes);
+    RandomNoiseTable(seeds, minutes);
+
+    // Interference in step with the signal, on top of 0.2 % flipped bits. The
+    // pairs start in an hour they leave right, so that a time is confirmed
+    // before they shift one; three days each.
+    const int days = 3 * 1440;
+    const int few = std::max(1, seeds / 3);
+    std::vector<Row> rows;
+    rows.reserve(16);
+    rows.push_back(MakeRow({"mark 0 missing, mark 58 200 ms late, every 5th minute", Interference::LateLastMark, 0, 0, 5, 200},
+                           kDay, minutes, seeds, 0.002));
+    rows.push_back(MakeRow({"mark 0 missing, mark 58 300 ms late, every 5th minute", Interference::LateLastMark, 0, 0, 5, 300},
+                           kDay, minutes, seeds, 0.002));
+    // A day whose date parity is 1, so that the glitch, which lengthens mark 58, leaves its bit right.
+    rows.push_back(MakeRow({"mark 0 missing, glitch after mark 58, every 5th minute", Interference::GlitchAfterLastMark, 0, 0, 5, 0},
+                           {"7 December", dcf77::UtcMs(2026, 12, 6, 23, 0)}, minutes, seeds, 0.002));
+    rows.push_back(MakeRow({"marks 17 long and 18 short, every minute", Interference::SummerBits}, kDay, minutes, seeds, 0.002));
+    rows.push_back(MakeRow({"hour bits 1+2 long (+3 h)", Interference::LongPair, 29, 30},
+                           {"day from 17:00", dcf77::UtcMs(2026, 12, 6, 16, 0)}, days, few, 0.002));
+    rows.push_back(MakeRow({"hour bits 1+4 long (+5 h)", Interference::LongPair, 29, 31},
+                           {"day from 05:00", dcf77::UtcMs(2026, 12, 6, 4, 0)}, days, few, 0.002));
+    rows.push_back(MakeRow({"hour bits 1+10 long (+11 h)", Interference::LongPair, 29, 33},
+                           {"day from 11:00", dcf77::UtcMs(2026, 12, 6, 10, 0)}, days, few, 0.002));
+    rows.push_back(MakeRow({"minute bits 10+20 long (+30 min)", Interference::LongPair, 25, 26},
+                           {"day from 00:28", dcf77::UtcMs(2026, 12, 5, 23, 28)}, days, few, 0.002));
+    rows.push_back(MakeRow({"none (clean)", Interference::None}, kDay, days, few, 0));
+    rows.push_back(MakeRow({"none (1 % flips, 1 % missing)", Interference::None}, kDay, days, few, 0.01));
+    rows.push_back(MakeRow({"none, summer change", Interference::None}, kSummerChange, minutes, seeds, 0.002));
+    rows.push_back(MakeRow({"none, winter change", Interference::None}, kWinterChange, minutes, seeds, 0.002));
+    rows.push_back(MakeRow({"none, leap second", Interference::None}, kLeapSecond, minutes, seeds, 0.002));
+    for (Row& row : rows) Generate(row);
+
+    std::printf("Interference every minute (0.2 %% flips besides; seeds x minutes per row as shown)\n\n");
+    std::printf("| interference | run | seeds x minutes | default first | later | wrong | strict first | later | wrong |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    for (const Row& row : rows) {
+        std::printf("| %s | %s | %zu x %d", row.what.name, row.run.name, row.options.size(), row.minutes);
+        PrintHalf(ReplayRow(row, false));
+        PrintHalf(ReplayRow(row, true));
+        std::printf(" |\n");
+    }
+
+    // Other bounds, strict mode only: the frame on the late-mark and glitch
+    // rows and the random ones; the time line on the pairs and the undisturbed runs.
+    std::printf("\nStrict mode with other bounds: right / wrong settings per row\n\n");
+    std::printf("| last mark to minute mark | give up the time line after |");
+    for (const Row& row : rows) std::printf(" %.24s |", row.what.name);
+    std::printf("\n|---|---|");
+    for (std::size_t i = 0; i < rows.size(); ++i) std::printf("---|");
+    std::printf("\n");
+    const int32_t frames[] = {210, 230, 250, 270};
+    const uint32_t giveUps[] = {0, 2 * 3600000u, 6 * 3600000u, 12 * 3600000u, 24 * 3600000u};
+    auto sweep = [&](int32_t frame, uint32_t giveUp) {
+        strict::bounds.maxLastMarkToMinute = frame;
+        strict::bounds.giveUpMs = giveUp;
+        std::printf("| %d.%02d s | %u h |", frame / 100, frame % 100, giveUp / 3600000u);
+        for (const Row& row : rows) {
+            const Tally t = ReplayRow(row, true);
+            std::printf(" %ld / %ld |", t.right, t.wrong);
+        }
+        std::printf("\n");
+    };
+    for (int32_t frame : frames) sweep(frame, chosen.giveUpMs);
+    for (uint32_t giveUp : giveUps) {
+        if (giveUp != chosen.giveUpMs) sweep(chosen.maxLastMarkToMinute, giveUp);
+    }
+    strict::bounds = chosen;
     return 0;
 }
