@@ -11,5 +11,6 @@ public:
     virtual uint32_t NowMs() = 0;
 };
 
-// The platform's clock: timeGetTime on Windows, CLOCK_MONOTONIC elsewhere.
+// The platform's clock: timeGetTime on Windows, CLOCK_BOOTTIME elsewhere; both
+// count the time the machine sleeps.
 MillisecondClock& SystemMillisecondClock();
