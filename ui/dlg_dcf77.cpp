@@ -156,7 +156,8 @@ void TDlgDCF77::LoadSettings() {
     state.serverEnabled = server ? 1 : 0;
     view_.SetCheck(IDC_SERVER, server);
     // Only an edited profile switches it on; the clean-up leaves the key alone.
-    strictConfirmation = Low16(profile.GetInt(PROFILE_STRICT, 0)) != 0;
+    strictConfirmation =
+        strictRequired_ || samples_ != nullptr || Low16(profile.GetInt(PROFILE_STRICT, 0)) != 0;
 
     for (const PortButton& button : kPortButtons) view_.SetCheck(button.id, false);
     const int32_t port = profile.GetInt(PROFILE_COM, PORT_CODE_COM2);

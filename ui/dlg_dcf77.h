@@ -107,8 +107,14 @@ public:
     int32_t runMode = 0;      // 0 none, 1 maximum run time, 2 setting pause
     uint32_t runEndTime = 0;  // milliseconds of the multimedia clock
 
-    // Time samples for a reference-clock output; nullptr: none.
+    // Time samples for a reference-clock output; nullptr: none. Set before
+    // the set-up. A daemon fed from here needs every minute and only times
+    // strict mode trusts: strict confirmation is then on whatever the profile
+    // says, and neither auto-end nor the setting pause applies (both options
+    // still show and are saved).
     void SetTimeSamples(RefclockSamples* samples) { samples_ = samples; }
+    // Strict confirmation whatever the profile says; before the set-up.
+    void RequireStrictConfirmation() { strictRequired_ = true; }
 
     // True once the clean-up has run (the record is no longer ours).
     bool CleanedUp() const { return cleanedUp_; }
@@ -184,4 +190,5 @@ private:
     bool closed_ = false;
     bool reopenIfRefused_ = false;
     bool saveFailed_ = false;
+    bool strictRequired_ = false;
 };

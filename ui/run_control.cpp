@@ -53,7 +53,7 @@ void TDlgDCF77::StartRunControl() {
         if (Gone()) return;
     }
     runMode = 0;
-    if (!state.autoEnd || state.cycleMinutes == 0) return;
+    if (!state.autoEnd || state.cycleMinutes == 0 || samples_ != nullptr) return;
     if (!view_.StartTimer(RUN_TIMER_ID, RUN_TIMER_PERIOD_MS)) {
         ErrorBox(IDS_MAX_RUN_NOT_STARTED);
         return;
@@ -76,11 +76,13 @@ void TDlgDCF77::EndPause() {
 
 void TDlgDCF77::RunControlAfterEdge(bool confirmed) {
     TDcfState& state = *dcfPtr;
-    if (state.endRequest) {
+    // A daemon's reference clock neither ends nor pauses.
+    const bool runsOn = samples_ != nullptr;
+    if (state.endRequest && !runsOn) {
         RequestClose();
         return;
     }
-    if (confirmed && state.cycleMinutes > 0) {
+    if (confirmed && state.cycleMinutes > 0 && !runsOn) {
         services_.port.Close();
         if (view_.StartTimer(RUN_TIMER_ID, RUN_TIMER_PERIOD_MS)) {
             runEndTime = services_.milliseconds.NowMs() + MinutesMs(state.cycleMinutes) - kPauseShortenMs;

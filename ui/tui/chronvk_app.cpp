@@ -15,7 +15,6 @@
 #include "input/port_sampler.h"
 #include "input/port_table.h"
 #include "network/posix/system_netbios.h"
-#include "reception/strict_confirmation.h"
 #include "ui/command_line.h"
 #include "ui/dlg_dcf77.h"
 #include "ui/posix/ini_profile.h"
@@ -82,7 +81,7 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             options.refclock = argv[++i];
         } else {
             const char* why = arg == "--config" || arg == "--record" ? "needs a file name"
-                              : arg == "--refclock" ? "needs shm:N (0-255) or sock:PATH"
+                              : arg == "--refclock" ? "needs shm:N (0-255) or sock:PATH (at most 107 bytes)"
                                                     : "unknown option";
             std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(), why);
             return 2;
@@ -107,14 +106,13 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     if (!file.Load()) std::fprintf(stderr, "chronvk: %s: cannot read, using the defaults\n", file.Path().c_str());
     IniProfile profile(file);
     SetPortProfile(&profile);
-    strictConfirmation = options.strict || profile.GetInt("STRICT", 0) != 0;
     ApplyCommandLine(static_cast<int>(options.arguments.size()), options.arguments.data());
 
     std::string refclockText = options.refclock;
     if (refclockText.empty()) file.Get(PROFILE_SECTION, PROFILE_REFCLOCK, refclockText);
     std::optional<RefclockSetting> refclock;
     if (!refclockText.empty() && !(refclock = ParseRefclockSetting(refclockText))) {
-        std::fprintf(stderr, "chronvk: %s: REFCLOCK=%s is neither shm:N nor sock:PATH\n",
+        std::fprintf(stderr, "chronvk: %s: REFCLOCK=%s is neither shm:N (0-255) nor sock:PATH (at most 107 bytes)\n",
                      file.Path().c_str(), refclockText.c_str());
         return 1;
     }
@@ -157,6 +155,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
                       PlatformProgramLauncher()});
     view->Attach(dialog);
     if (samples) dialog.SetTimeSamples(&*samples);
+    if (options.strict) dialog.RequireStrictConfirmation();
     EdgeForwarder edges(dialog, record);
     loop.SetEdgeHandler(&edges);
     nbt::UdpTransport& network = SystemNbtTransport();
