@@ -13,6 +13,8 @@ constexpr int kLastMarkedSecond = 58;  // second 59 has no mark
 // decoder counted a glitch as a second: the numbering can no longer be trusted.
 constexpr int64_t kMarkToleranceMs = 200;
 constexpr int32_t kNanosecondsPerSecond = 1'000'000'000;
+constexpr int64_t kSecondsPerDay = 86400;
+constexpr int kLeapInsert = 1;
 
 RealTime Less(RealTime time, int64_t nanoseconds) {
     int64_t ns = time.nanoseconds - nanoseconds % kNanosecondsPerSecond;
@@ -51,6 +53,13 @@ void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t
         if (!running_) return;
         minuteUtc_ = *minute;
         minuteStamp_ = stampMs;
+        // A2 is sent for an hour before a leap second: the daemon is warned
+        // from the first confirmed minute that carries it. Not in the minute
+        // the leap second ends, though: a daemon takes its samples in late,
+        // and one still warned after midnight would insert another second at
+        // the end of the new day.
+        const bool leapMinute = (minuteUtc_ + 60) % kSecondsPerDay == 0;
+        leap_ = state.current.leapAnnounce != 0 && !leapMinute ? kLeapInsert : 0;
         Emit(0, stampMs);
         return;
     }
@@ -81,6 +90,7 @@ void RefclockSamples::Emit(int second, uint32_t stampMs) {
     TimeSample sample;
     sample.reference = {minuteUtc_ + second, 0};
     sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
+    sample.leap = leap_;
     second_ = second;
     output_.Send(sample);
 }
@@ -98,7 +108,7 @@ std::optional<RefclockSetting> ParseRefclockSetting(std::string_view text) {
         }
         return setting;
     }
-    if (text.starts_with("sock:") && text.size() > 5) {
+    if (text.starts_with("sock:") && text.size() > 5 && text.size() - 5 <= kMaxSocketPath) {
         setting.kind = RefclockSetting::Kind::Sock;
         setting.path = std::string(text.substr(5));
         return setting;

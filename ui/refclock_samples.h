@@ -29,7 +29,8 @@ public:
 struct TimeSample {
     RealTime reference;  // what the signal says the mark was
     RealTime receive;    // when this machine's clock saw it
-    int leap = 0;        // 0: no warning; never 3, which daemons read as unsynchronised
+    int leap = 0;        // 0: no warning, 1: a second is inserted at the end of the UTC day;
+                         // never 3, which daemons read as unsynchronised
     int precision = -6;  // log2 of the sample's uncertainty in seconds
 };
 
@@ -65,6 +66,7 @@ private:
     int64_t minuteUtc_ = 0;      // seconds since 1970 of the confirmed minute's mark
     uint32_t minuteStamp_ = 0;   // that mark's millisecond stamp
     int second_ = 0;             // the last second sampled
+    int leap_ = 0;               // the confirmed minute's leap indicator
 };
 
 // Seconds since 1970-01-01 of a UTC calendar date and time (proleptic Gregorian).
@@ -75,7 +77,9 @@ int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int secon
 std::optional<int64_t> ConfirmedMinuteUtc(const TDcfState& state);
 
 // Where the samples go: "shm:N" (NTP shared-memory unit N) or "sock:PATH"
-// (chrony's SOCK refclock). Anything else is not a setting.
+// (chrony's SOCK refclock), the path short enough for a socket address.
+// Anything else is not a setting.
+inline constexpr std::size_t kMaxSocketPath = 107;  // sun_path's 108 bytes, less the terminating zero
 struct RefclockSetting {
     enum class Kind { Shm, Sock } kind = Kind::Shm;
     int unit = 0;

@@ -7,6 +7,7 @@
 
 #include "input/dcf77_signal.h"
 #include "reception/edge_decoder.h"
+#include "reception/strict_confirmation.h"
 #include "tests/support/fake_clock.h"
 #include "ui/refclock_samples.h"
 
@@ -26,34 +27,36 @@ public:
     RealTime Now() override { return {nowMs / 1000, static_cast<int32_t>(nowMs % 1000 * 1'000'000)}; }
 };
 
-int64_t TrueMs(const dcf77::EdgeStreamOptions& options, uint32_t stamp) {
-    return options.startUtcMs + options.phaseMs + static_cast<uint32_t>(stamp - options.firstStampMs);
-}
 
-// Feeds the edges through the decoder as the dialog does; checks every sample
-// names its mark's second and carries the machine's reading there, less half
-// a sampling period. Returns the reference seconds in milliseconds.
-std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::vector<dcf77::SampledEdge>& edges) {
+// Feeds the edges through the decoder as the dialog does with an output, in
+// strict mode; checks every sample names its mark's second and carries the
+// machine's reading there, less half a sampling period. Returns the reference
+// seconds in milliseconds, and the samples in `all`.
+std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::vector<dcf77::SampledEdge>& edges,
+                            std::vector<TimeSample>* all = nullptr) {
     ResetReception();
     StoreConfirmFlag(*dcfPtr);
+    strictConfirmation = true;
     FakeMillisecondClock milliseconds;
     Recorder recorder;
     RefclockSamples samples(milliseconds, recorder, recorder);
     std::vector<int64_t> seconds;
     for (const dcf77::SampledEdge& edge : edges) {
         milliseconds.Set(edge.stampMs + kHandledAfterMs);
-        recorder.nowMs = TrueMs(options, edge.stampMs) + kHandledAfterMs + kAheadMs;
+        recorder.nowMs = dcf77::StampUtcMs(options, edge.stampMs) + kHandledAfterMs + kAheadMs;
         DecodeEdge(edge.level, static_cast<int32_t>(edge.stampMs));
         samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs);
         timeConfirmed = 0;
         if (recorder.samples.size() == seconds.size()) continue;
         const TimeSample& sample = recorder.samples.back();
         seconds.push_back(sample.reference.seconds * 1000);
-        EXPECT_EQ(seconds.back(), TrueMs(options, edge.stampMs) - options.phaseMs);
+        EXPECT_EQ(seconds.back(), dcf77::StampUtcMs(options, edge.stampMs) - options.phaseMs);
         const int64_t offsetNs = (sample.receive.seconds - sample.reference.seconds) * 1'000'000'000 +
                                  sample.receive.nanoseconds - sample.reference.nanoseconds;
         EXPECT_EQ(offsetNs, (options.phaseMs + kAheadMs) * 1'000'000 - kHalfSamplingPeriodNs);
     }
+    strictConfirmation = false;
+    if (all) *all = recorder.samples;
     return seconds;
 }
 
@@ -87,7 +90,7 @@ TEST(RefclockSamples, BrokenChainStopsTheSamplesUntilTheNextConfirmation) {
     // The mark of 13:06:20 never arrives: synchronisation is lost at 13:06:21.
     const int64_t missing = minute + 4 * kMinuteMs + 20000;
     std::erase_if(edges, [&](const dcf77::SampledEdge& edge) {
-        return TrueMs(options, edge.stampMs) >= missing && TrueMs(options, edge.stampMs) < missing + 500;
+        return dcf77::StampUtcMs(options, edge.stampMs) >= missing && dcf77::StampUtcMs(options, edge.stampMs) < missing + 500;
     });
     const std::vector<int64_t> seconds = Replay(options, edges);
     const auto gap = std::adjacent_find(seconds.begin(), seconds.end(), [](int64_t a, int64_t b) { return b - a > 2000; });
@@ -97,8 +100,33 @@ TEST(RefclockSamples, BrokenChainStopsTheSamplesUntilTheNextConfirmation) {
     EXPECT_EQ(*(gap + 1), minute + 6 * kMinuteMs);
 }
 
+// Without the mark of second 0 the mark of second 1 closes the minute: the
+// default rule confirmed it and every sample of that minute was a second off.
+TEST(RefclockSamples, AMissingMinuteMarkBringsNoSampleASecondOff) {
+    dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(UtcMs(2026, 12, 6, 13, 2), 6);
+    options.shape = [](void*, int64_t minute, int second, dcf77::EdgeStreamOptions::Mark& mark) {
+        if (second == 0 && minute == UtcMs(2026, 12, 6, 13, 6)) mark.endMs = mark.beginMs;
+    };
+    const std::vector<int64_t> seconds = Replay(options, dcf77::GenerateEdgeVector(options));
+    EXPECT_EQ(seconds.size(), 59u) << "13:05 confirms, the minute closed by mark 1 does not";
+}
+
+// A2 warns the daemon for the hour before a leap second, but for its own minute.
+TEST(RefclockSamples, LeapWarningUntilTheLeapMinute) {
+    dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(UtcMs(2026, 12, 31, 23, 54), 8);
+    options.leapSecondUtcMs = UtcMs(2027, 1, 1);
+    std::vector<TimeSample> samples;
+    Replay(options, dcf77::GenerateEdgeVector(options), &samples);
+    ASSERT_EQ(samples.size(), 3u * 59) << "23:57, 23:58 and the leap minute; then the 61 s minute breaks the chain";
+    for (const TimeSample& sample : samples)
+        EXPECT_EQ(sample.leap, sample.reference.seconds < UtcMs(2026, 12, 31, 23, 59) / 1000 ? 1 : 0);
+}
+
 TEST(RefclockSamples, SettingTexts) {
-    for (const char* bad : {"shm:", "shm:-1", "shm:1x", "shm:256", "sock:", "SHM:0", "0"}) EXPECT_FALSE(ParseRefclockSetting(bad)) << bad;
+    const std::string longest = "sock:/" + std::string(kMaxSocketPath - 1, 'x');
+    for (std::string bad : {"shm:", "shm:-1", "shm:1x", "shm:256", "sock:", "SHM:0", "0"}) EXPECT_FALSE(ParseRefclockSetting(bad)) << bad;
+    EXPECT_FALSE(ParseRefclockSetting(longest + "x"));
+    EXPECT_EQ(ParseRefclockSetting(longest)->path.size(), kMaxSocketPath);
     EXPECT_EQ(ParseRefclockSetting("shm:255")->unit, 255);
 }
 
