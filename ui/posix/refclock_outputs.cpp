@@ -8,7 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+static_assert(kMaxSocketPath + 1 == sizeof(sockaddr_un::sun_path));
 
 namespace {
 
@@ -41,24 +44,33 @@ ShmOutput::~ShmOutput() {
     if (segment_) shmdt(segment_);
 }
 
-bool ShmOutput::Attach(std::string& why) {
+bool ShmOutput::Attach(std::string& why, const std::function<void(const std::string&)>& tell) {
     const key_t key = kShmKeyBase + unit_;
-    int id = shmget(key, sizeof(ShmTime), 0);
-    if (id < 0 && errno == ENOENT) {
-        // As the daemons make them: units 0 and 1 for root only, the rest for anybody.
-        const int mode = unit_ <= 1 ? 0600 : 0666;
-        id = shmget(key, sizeof(ShmTime), IPC_CREAT | IPC_EXCL | mode);
-        if (id < 0 && errno == EEXIST) id = shmget(key, sizeof(ShmTime), 0);
-    }
-    if (id < 0) {
-        why = std::string("NTP shared memory unit ") + std::to_string(unit_) + ": " + std::strerror(errno);
+    const std::string name = "NTP shared memory unit " + std::to_string(unit_);
+    auto fail = [&](const std::string& reason) {
+        why = name + ": " + reason;
         return false;
+    };
+    // Ours are for our user only: anybody who may write the segment steers
+    // the daemon, and through it the clocks of its clients.
+    int id = shmget(key, sizeof(ShmTime), IPC_CREAT | IPC_EXCL | 0600);
+    if (id < 0 && errno == EEXIST) id = shmget(key, 0, 0);
+    if (id < 0) return fail(std::strerror(errno));
+    shmid_ds info{};
+    if (shmctl(id, IPC_STAT, &info) != 0) return fail(std::strerror(errno));
+    // A daemon built with another time_t reads its fields elsewhere: our
+    // writes would land where it reads the leap indicator or the validity.
+    if (info.shm_segsz != sizeof(ShmTime)) {
+        return fail("the segment has " + std::to_string(info.shm_segsz) + " bytes, this program's layout " +
+                    std::to_string(sizeof(ShmTime)) + "; not used (a daemon built for another time_t?)");
+    }
+    if ((info.shm_perm.mode & 0022) != 0 && tell) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.shm_perm.mode & 0777));
+        tell(name + ": mode " + mode + ", others than its owner may write it and so steer the daemon");
     }
     void* at = shmat(id, nullptr, 0);
-    if (at == reinterpret_cast<void*>(-1)) {
-        why = std::string("NTP shared memory unit ") + std::to_string(unit_) + ": " + std::strerror(errno);
-        return false;
-    }
+    if (at == reinterpret_cast<void*>(-1)) return fail(std::strerror(errno));
     segment_ = static_cast<ShmTime*>(at);
     return true;
 }
@@ -125,6 +137,6 @@ std::unique_ptr<TimeSampleOutput> MakeRefclockOutput(const RefclockSetting& sett
     if (setting.kind == RefclockSetting::Kind::Sock)
         return std::make_unique<SockOutput>(setting.path, std::move(tell));
     auto shm = std::make_unique<ShmOutput>(setting.unit);
-    if (!shm->Attach(why)) return nullptr;
+    if (!shm->Attach(why, tell)) return nullptr;
     return shm;
 }

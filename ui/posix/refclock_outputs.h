@@ -43,8 +43,10 @@ public:
     ShmOutput(const ShmOutput&) = delete;
     ShmOutput& operator=(const ShmOutput&) = delete;
 
-    // Attaches the unit's segment, creating it when missing; false with the reason.
-    bool Attach(std::string& why);
+    // Attaches the unit's segment, creating it (0600) when missing; false with
+    // the reason for one whose size is not this layout's. `tell` hears once
+    // when others than its owner may write it.
+    bool Attach(std::string& why, const std::function<void(const std::string&)>& tell);
     void Send(const TimeSample& sample) override;
 
 private:

@@ -3,6 +3,8 @@
 // segment itself is made by ShmOutput::Attach, which the program runs at start.
 #include <gtest/gtest.h>
 
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -35,6 +37,36 @@ TEST(RefclockOutputs, ShmRecordBytes) {
                                     At<int64_t>(&shm, 24), At<int>(&shm, 32), At<int>(&shm, 36), At<int>(&shm, 40),
                                     At<int>(&shm, 48), At<unsigned>(&shm, 52), At<unsigned>(&shm, 56)}),
               (std::vector<int64_t>{1, 43, 1796562300, 0, 1796562299, 959999, 0, -6, 1, 0, 959'999'999}));
+}
+
+// A segment we make is ours alone; one that is there already is used only
+// when it has our layout's size, and others' write access is said once.
+TEST(RefclockOutputs, ShmSegmentsAreOursAloneOrChecked) {
+    const int unit = 200 + static_cast<int>(getpid() % 50);
+    const key_t key = kShmKeyBase + unit;
+    const struct { std::size_t size; int mode; bool attaches; std::size_t told; } cases[] = {
+        {0, 0, true, 0},  // none there: made 0600
+        {sizeof(ShmTime), 0600, true, 0},
+        {sizeof(ShmTime), 0666, true, 1},
+        {sizeof(ShmTime) - 16, 0600, false, 0},  // a 32-bit time_t daemon's
+    };
+    for (const auto& c : cases) {
+        const int made = c.size ? shmget(key, c.size, IPC_CREAT | IPC_EXCL | c.mode) : -1;
+        std::vector<std::string> told;
+        std::string why;
+        bool attached = false;
+        {
+            ShmOutput output(unit);
+            attached = output.Attach(why, [&](const std::string& text) { told.push_back(text); });
+        }
+        const int id = shmget(key, 0, 0);
+        shmid_ds info{};
+        ASSERT_EQ(shmctl(id, IPC_STAT, &info), 0);
+        shmctl(id, IPC_RMID, nullptr);
+        EXPECT_EQ(attached, c.attaches) << c.mode << " " << why;
+        EXPECT_EQ(told.size(), c.told) << c.mode;
+        EXPECT_EQ(info.shm_perm.mode & 0777, made < 0 ? 0600u : static_cast<unsigned>(c.mode));
+    }
 }
 
 TEST(RefclockOutputs, SockDatagramAndASocketNobodyListensOn) {
