@@ -149,6 +149,35 @@ struct SecondPlan {
     }
 };
 
+// Changes the planned marks of second `second` of the minute whose telegram
+// starts at `minuteStart` as the interference does.
+void Interfere(const Interference& what, int64_t minuteStart, int second, SecondPlan& plan) {
+    using Kind = Interference::Kind;
+    auto disturbed = [&](int64_t minute) { return what.every > 0 && FloorDiv(minute, kMinuteMs) % what.every == 0; };
+    switch (what.kind) {
+        case Kind::None: return;
+        case Kind::LateLastMark:
+        case Kind::GlitchAfterLastMark:
+            if (second == 0 && disturbed(minuteStart - kMinuteMs)) plan.markEnd = plan.markBegin;
+            if (second != 58 || !disturbed(minuteStart)) return;
+            if (what.kind == Kind::LateLastMark) {
+                plan.markBegin += what.lateMs;
+                plan.markEnd += what.lateMs;
+            } else {
+                // Too soon after the mark to count as one, late enough to end the gap early.
+                plan.spikeBegin = 480;
+                plan.spikeEnd = 520;
+            }
+            return;
+        case Kind::SummerBitsSwapped:
+            if (second == 17 || second == 18) plan.markEnd = plan.markBegin + (second == 17 ? 200 : 100);
+            return;
+        case Kind::LongPair:
+            if (second == what.first || second == what.second) plan.markEnd = plan.markBegin + 200;
+            return;
+    }
+}
+
 constexpr int kA2 = 19;  // announces a leap second
 constexpr int64_t kLeapSecondMs = 1000;
 
@@ -212,14 +241,7 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
             plan = SecondPlan{};
             // The leap minute's second 59 carries a 0; its second 60 none.
             plan.markEnd = leap != 0 && minute == leap - kMinuteMs && s == 59 ? 100 : MarkLengthMs(bits, s);
-            if (options.shape) {
-                EdgeStreamOptions::Mark mark{plan.markBegin, plan.markEnd};
-                options.shape(options.shapeContext, minute, s, mark);
-                plan.markBegin = mark.beginMs;
-                plan.markEnd = mark.endMs;
-                plan.spikeBegin = mark.spikeBeginMs;
-                plan.spikeEnd = mark.spikeEndMs;
-            }
+            Interfere(options.interference, minute, s, plan);
             if (flip && plan.markEnd > plan.markBegin) plan.markEnd = plan.markBegin + 300 - (plan.markEnd - plan.markBegin);
             if (dropout) plan.markEnd = plan.markBegin;
             if (glitch) {
@@ -236,6 +258,42 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
         lastOffset = offset;
         sink(context, SampledEdge{level, options.firstStampMs + static_cast<uint32_t>(offset)});
     }
+}
+
+bool ParseInterference(std::string_view text, Interference& interference) {
+    using Kind = Interference::Kind;
+    Interference parsed;
+    auto number = [](std::string_view digits, int low, int high, int& out) {
+        int value = 0;
+        if (digits.empty() || digits.size() > 4) return false;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + (c - '0');
+        }
+        out = value;
+        return value >= low && value <= high;
+    };
+    if (text == "none") {
+        parsed.kind = Kind::None;
+    } else if (text == "glitch") {
+        parsed.kind = Kind::GlitchAfterLastMark;
+    } else if (text == "summer-bits") {
+        parsed.kind = Kind::SummerBitsSwapped;
+    } else if (text == "late-mark" || text.starts_with("late-mark:")) {
+        parsed.kind = Kind::LateLastMark;
+        if (text.size() > 9 && !number(text.substr(10), 1, 800, parsed.lateMs)) return false;
+    } else if (text.starts_with("long-marks:")) {
+        parsed.kind = Kind::LongPair;
+        const std::string_view pair = text.substr(11);
+        const std::size_t comma = pair.find(',');
+        if (comma == std::string_view::npos || !number(pair.substr(0, comma), 1, 58, parsed.first) ||
+            !number(pair.substr(comma + 1), 1, 58, parsed.second))
+            return false;
+    } else {
+        return false;
+    }
+    interference = parsed;
+    return true;
 }
 
 int64_t StampUtcMs(const EdgeStreamOptions& options, uint32_t stampMs) {

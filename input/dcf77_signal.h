@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -80,6 +81,29 @@ struct SampledEdge {
     uint32_t stampMs;  // the multimedia clock; wraps modulo 2^32
 };
 
+// Interference in step with the signal, as a machine switching with the
+// minute makes it. Every kind but None misleads the plain three-telegram rule:
+// the first two close a minute with its mark of second 1 (a second late), the
+// others keep the parity and shift the summer time or the time.
+struct Interference {
+    enum class Kind : uint8_t {
+        None,
+        LateLastMark,         // in every `every`th minute mark 58 starts `lateMs` late
+        GlitchAfterLastMark,  // ... or a glitch follows it, ending 0.52 s after its start;
+                              // either way the next minute loses its mark 0
+        SummerBitsSwapped,    // marks 17 always long, 18 always short
+        LongPair,             // the marks of seconds `first` and `second` always long
+    };
+    Kind kind = Kind::None;
+    int first = 0, second = 0;
+    int every = 5;
+    int lateMs = 300;
+};
+
+// "late-mark[:MS]", "glitch", "summer-bits", "long-marks:A,B" (seconds 1..58)
+// or "none"; false for anything else.
+bool ParseInterference(std::string_view text, Interference& interference);
+
 // What a periodic 25 ms sampler reading the line would post.
 struct EdgeStreamOptions {
     int64_t startUtcMs = 0;    // the signal time at which sampling begins (before the phase)
@@ -95,19 +119,8 @@ struct EdgeStreamOptions {
     uint32_t jitterMs = 0;     // each edge's stamp is late by 0..jitterMs (kept in order)
     uint64_t seed = 1;         // the same seed and options give the same stream
 
-    // Interference that follows the signal, such as the same marks disturbed
-    // every minute: called once a second with the start of the minute whose
-    // telegram is being sent, the second's number and its planned mark, which
-    // it may change. The random noise above comes on top.
-    struct Mark {
-        int64_t beginMs;  // into the second; no mark when begin >= end
-        int64_t endMs;
-        int64_t spikeBeginMs = 0;  // a short active spike of its own, none when begin >= end
-        int64_t spikeEndMs = 0;
-    };
-    using ShapeFn = void (*)(void* context, int64_t utcMinuteStart, int second, Mark& mark);
-    ShapeFn shape = nullptr;
-    void* shapeContext = nullptr;
+    // Interference in step with the signal (below); the random noise comes on top.
+    struct Interference interference;
 
     // A positive leap second inserted at this UTC instant, the end of a day
     // (e.g. 2027-01-01 00:00); 0: none. A2 is sent during the hour before it,

@@ -31,6 +31,11 @@ constexpr const char* kUsage =
     "  --dropouts RATE            missing marks per second, 0..1 (default 0)\n"
     "  --flips RATE               marks of the wrong length per second, 0..1 (default 0)\n"
     "  --jitter MS                each stamp late by up to MS, 0..100 (default 0)\n"
+    "  --interference KIND        the same disturbance every minute: late-mark[:MS]\n"
+    "                             (mark 58 late, the next mark 0 missing, every 5th\n"
+    "                             minute), glitch (a glitch after mark 58 instead),\n"
+    "                             summer-bits (marks 17 and 18 swapped) or\n"
+    "                             long-marks:A,B (the marks of seconds A and B long)\n"
     "  --help                     this text\n"
     "\n"
     "The log begins 5 s before START, so the decoder synchronises on START's minute\n"
@@ -121,6 +126,8 @@ int main(int argc, char** argv) {
                                     dcf77::kMinuteMs) * dcf77::kMinuteMs;
     uint64_t minutes = 4, polarity = 0, stamp = 10000, phase = 0, seed = 1, jitter = 0;
     double glitches = 0, dropouts = 0, flips = 0;
+    dcf77::Interference interference;
+    const char* interferenceText = "none";
 
     for (int i = 1; i < argc; ++i) {
         const std::string_view option = argv[i];
@@ -142,6 +149,7 @@ int main(int argc, char** argv) {
         else if (option == "--glitches") ok = ParseRate(value, glitches);
         else if (option == "--dropouts") ok = ParseRate(value, dropouts);
         else if (option == "--flips") ok = ParseRate(value, flips);
+        else if (option == "--interference") ok = dcf77::ParseInterference(interferenceText = value, interference);
         else Fail("unknown option " + std::string(option));
         if (!ok) Fail("bad value '" + std::string(value) + "' for " + std::string(option));
     }
@@ -155,15 +163,17 @@ int main(int argc, char** argv) {
     options.glitchRate = glitches;
     options.dropoutRate = dropouts;
     options.flipRate = flips;
+    options.interference = interference;
 
     char startText[32];
     FormatUtcMinute(start, startText);
     std::printf("# chronvk-signal: start %s UTC, %llu minutes, polarity %llu, first stamp %llu, phase %llu ms\n",
                 startText, static_cast<unsigned long long>(minutes), static_cast<unsigned long long>(polarity),
                 static_cast<unsigned long long>(stamp), static_cast<unsigned long long>(phase));
-    std::printf("# seed %llu, glitches %g/s, dropouts %g/s, flips %g/s, jitter %llu ms; log begins 5 s before start\n",
+    std::printf("# seed %llu, glitches %g/s, dropouts %g/s, flips %g/s, jitter %llu ms, interference %s;"
+                " log begins 5 s before start\n",
                 static_cast<unsigned long long>(seed), glitches, dropouts, flips,
-                static_cast<unsigned long long>(jitter));
+                static_cast<unsigned long long>(jitter), interferenceText);
 
     static LineWriter writer;
     dcf77::GenerateEdges(options, [](dcf77::SampledEdge edge) { writer.Edge(edge); });
