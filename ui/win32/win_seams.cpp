@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "clock/win32/program_folder.h"
 #include "ui/resource_ids.h"
 
 int32_t WinIniProfile::GetInt(const char* key, int32_t defaultValue) {
@@ -51,21 +52,21 @@ void WindowsInterfaceLibrary::Release() {
 }
 
 TVersionInfo::TVersionInfo(HMODULE module) {
-    char path[MAX_PATH + 1];
-    const DWORD length = GetModuleFileNameA(module, path, sizeof path);
-    // A full buffer may hold a cut-off name: better no data than another file's.
-    if (length == 0 || length >= sizeof path) return;
+    // By the wide path: the ANSI one of a folder whose name the code page
+    // cannot spell names no file, and the texts would be lost.
+    const std::wstring path = ModulePath(module);
+    if (path.empty()) return;
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
     if (size == 0) return;
     data_ = std::make_unique<char[]>(size);
-    if (!GetFileVersionInfoA(path, 0, size, data_.get())) {
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data_.get())) {
         data_.reset();
         return;
     }
     void* entry = nullptr;
     UINT entryLength = 0;
-    if (!VerQueryValueA(data_.get(), "\\VarFileInfo\\Translation", &entry, &entryLength) ||
+    if (!VerQueryValueW(data_.get(), L"\\VarFileInfo\\Translation", &entry, &entryLength) ||
         entryLength < sizeof translation_) {
         noTranslation_ = true;
         data_.reset();
@@ -74,7 +75,7 @@ TVersionInfo::TVersionInfo(HMODULE module) {
     std::memcpy(&translation_, entry, sizeof translation_);
 }
 
-bool TVersionInfo::GetString(const char* name, const char*& text) const {
+bool TVersionInfo::GetString(const char* name, std::string& text) const {
     if (!HasData()) return false;
     char path[128];
     const int length = std::snprintf(path, sizeof path, "\\StringFileInfo\\%08lx\\%s",
@@ -82,8 +83,10 @@ bool TVersionInfo::GetString(const char* name, const char*& text) const {
     if (length < 0 || static_cast<size_t>(length) >= sizeof path) return false;
     void* value = nullptr;
     UINT valueLength = 0;
-    if (!VerQueryValueA(data_.get(), path, &value, &valueLength) || value == nullptr) return false;
-    text = static_cast<const char*>(value);
+    if (!VerQueryValueW(data_.get(), WideFromAnsi(path).c_str(), &value, &valueLength) || value == nullptr) {
+        return false;
+    }
+    text = AnsiFromWide(static_cast<const wchar_t*>(value));
     return true;
 }
 
@@ -94,8 +97,5 @@ VersionStrings::State ResourceVersionStrings::Load() {
 }
 
 bool ResourceVersionStrings::Get(const char* name, std::string& text) {
-    const char* found = nullptr;
-    if (!info_ || !info_->GetString(name, found)) return false;
-    text = found;
-    return true;
+    return info_ && info_->GetString(name, text);
 }

@@ -34,8 +34,8 @@ private:
     GetDcfPtrFn entry_ = nullptr;
 };
 
-// Reads a module's version resource; the strings it hands out point into its
-// buffer and live as long as it does.
+// Reads a module's version resource, found by the module's wide path; the
+// strings come out in the ANSI code page the dialog's controls are set in.
 class TVersionInfo {
 public:
     explicit TVersionInfo(HMODULE module);
@@ -46,11 +46,11 @@ public:
     bool HasData() const { return data_ != nullptr; }
     // Data that held no translation table was dropped again.
     bool LackedTranslation() const { return noTranslation_; }
-    bool GetProductName(const char*& text) const { return GetString("ProductName", text); }
-    bool GetProductVersion(const char*& text) const { return GetString("ProductVersion", text); }
-    bool GetLegalCopyright(const char*& text) const { return GetString("LegalCopyright", text); }
-    bool GetSpecialBuild(const char*& text) const { return GetString("SpecialBuild", text); }
-    bool GetString(const char* name, const char*& text) const;
+    bool GetProductName(std::string& text) const { return GetString("ProductName", text); }
+    bool GetProductVersion(std::string& text) const { return GetString("ProductVersion", text); }
+    bool GetLegalCopyright(std::string& text) const { return GetString("LegalCopyright", text); }
+    bool GetSpecialBuild(std::string& text) const { return GetString("SpecialBuild", text); }
+    bool GetString(const char* name, std::string& text) const;
 
 private:
     uint32_t translation_ = 0;
