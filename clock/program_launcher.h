@@ -8,5 +8,6 @@ public:
     virtual void Launch(const char* commandLine) = 0;
 };
 
-// WinExec on Windows; posix_spawn without a shell elsewhere.
+// On Windows the program beside this one, by CreateProcessW; posix_spawn
+// without a shell elsewhere.
 ProgramLauncher& PlatformProgramLauncher();

@@ -6,10 +6,14 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "clock/win32/program_folder.h"
 #include "input/dcf77_signal.h"
 #include "network/network.h"
 #include "tests/support/clock_fakes.h"
@@ -37,6 +41,22 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Waits for every file-server setter this process started.
+void WaitForSetters() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"CHRONVNW.EXE") != 0)
+            continue;
+        if (const HANDLE setter = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+            EXPECT_EQ(WaitForSingleObject(setter, 60000), WAIT_OBJECT_0);
+            CloseHandle(setter);
+        }
+    }
+    CloseHandle(snapshot);
 }
 
 class WinProgram : public ::testing::Test {
@@ -153,6 +173,33 @@ TEST_F(WinProgram, TheMinutesFieldKeepsTheFocusAndTheCloseUntilItsValueFits) {
     EXPECT_EQ(Ini("CYCLE"), "5");  // the returned focus had selected the "2"
     SendMessageA(app_->Frame(), WM_ENDSESSION, FALSE, 0);
     EXPECT_FALSE(app_->DispatchQueued());
+}
+
+TEST_F(WinProgram, TheSetterAndTheInterfaceLibraryComeFromTheProgramsFolderOnly) {
+    // The program may run elevated: what lies in the working folder must not run.
+    CreateDirectoryA("planted", nullptr);
+    ASSERT_TRUE(SetCurrentDirectoryA("planted"));
+    const std::wstring standIn = ProgramFilePath("chronvk_setter_standin.exe");
+    CopyFileW(standIn.c_str(), L"CHRONVNW.EXE", FALSE);
+    const char commandLine[] = "CHRONVNW.EXE xnQWT58/bemp 1  123456  5  3  98  14  7";
+    PlatformProgramLauncher().Launch(commandLine);
+    CopyFileW(standIn.c_str(), ProgramFilePath("CHRONVNW.EXE").c_str(), FALSE);
+    PlatformProgramLauncher().Launch(commandLine);
+    WaitForSetters();
+
+    EXPECT_EQ(GetFileAttributesA("setter.txt"), INVALID_FILE_ATTRIBUTES) << "the planted setter ran";
+    char written[128] = {};
+    if (FILE* file = _wfopen(ProgramFilePath("setter.txt").c_str(), L"rb")) {
+        std::fread(written, 1, sizeof written - 1, file);
+        std::fclose(file);
+    }
+    EXPECT_STREQ(written, commandLine);
+    for (const char* name : {"CHRONVNW.EXE", "setter.txt"}) {
+        DeleteFileW(ProgramFilePath(name).c_str());
+        DeleteFileA(name);
+    }
+    SetCurrentDirectoryA("..");
+    EXPECT_TRUE(RemoveDirectoryA("planted"));
 }
 
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
