@@ -23,13 +23,15 @@ bool WinIniProfile::ReadString(const char* section, const char* key, std::string
 }
 
 bool WindowsInterfaceLibrary::Load() {
-    OFSTRUCT found{};
-    if (OpenFile("CHRONIFN.DLL", &found, OF_EXIST) == HFILE_ERROR) return false;
-    // The program may run elevated: a CHRONIFN.DLL that lies in whatever
-    // folder it was started from must not be loaded, only one on the path
-    // the system trusts.
+    // The program may run elevated: only the copy beside it is loaded, by its
+    // full path, never one that lies in the working folder or on the PATH.
+    const std::wstring path = ProgramFilePath("CHRONIFN.DLL");
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    // Nor are the DLLs it needs looked for in the working folder (Windows
+    // keeps to this, Wine does not; for the library itself it is no matter).
     SetDllDirectoryA("");
-    module_ = LoadLibraryA("CHRONIFN.DLL");
+    module_ = LoadLibraryW(path.c_str());
     return module_ != nullptr;
 }
 

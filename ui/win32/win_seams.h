@@ -18,8 +18,7 @@ public:
     bool ReadString(const char* section, const char* key, std::string& value) const override;
 };
 
-// CHRONIFN.DLL, looked for by the system's file search but never loaded from
-// the current directory.
+// CHRONIFN.DLL, taken from the program's own folder only.
 class WindowsInterfaceLibrary final : public InterfaceLibrary {
 public:
     ~WindowsInterfaceLibrary() override { Release(); }

@@ -179,12 +179,19 @@ TEST_F(WinProgram, TheSetterAndTheInterfaceLibraryComeFromTheProgramsFolderOnly)
     // The program may run elevated: what lies in the working folder must not run.
     CreateDirectoryA("planted", nullptr);
     ASSERT_TRUE(SetCurrentDirectoryA("planted"));
-    const std::wstring standIn = ProgramFilePath("chronvk_setter_standin.exe");
-    CopyFileW(standIn.c_str(), L"CHRONVNW.EXE", FALSE);
+    const char* files[][2] = {{"chronvk_setter_standin.exe", "CHRONVNW.EXE"},
+                              {"chronvk_interface_standin.dll", "CHRONIFN.DLL"}};
     const char commandLine[] = "CHRONVNW.EXE xnQWT58/bemp 1  123456  5  3  98  14  7";
-    PlatformProgramLauncher().Launch(commandLine);
-    CopyFileW(standIn.c_str(), ProgramFilePath("CHRONVNW.EXE").c_str(), FALSE);
-    PlatformProgramLauncher().Launch(commandLine);
+    for (bool beside : {false, true}) {
+        for (const auto& f : files) {
+            const std::wstring copy = beside ? ProgramFilePath(f[1]) : WideFromAnsi(f[1]);
+            CopyFileW(ProgramFilePath(f[0]).c_str(), copy.c_str(), FALSE);
+        }
+        PlatformProgramLauncher().Launch(commandLine);
+        EXPECT_EQ(library_.Load(), beside);
+        EXPECT_EQ(GetModuleHandleW(ProgramFilePath(files[1][1]).c_str()) != nullptr, beside);
+        library_.Release();
+    }
     WaitForSetters();
 
     EXPECT_EQ(GetFileAttributesA("setter.txt"), INVALID_FILE_ATTRIBUTES) << "the planted setter ran";
@@ -194,7 +201,7 @@ TEST_F(WinProgram, TheSetterAndTheInterfaceLibraryComeFromTheProgramsFolderOnly)
         std::fclose(file);
     }
     EXPECT_STREQ(written, commandLine);
-    for (const char* name : {"CHRONVNW.EXE", "setter.txt"}) {
+    for (const char* name : {"CHRONVNW.EXE", "CHRONIFN.DLL", "setter.txt"}) {
         DeleteFileW(ProgramFilePath(name).c_str());
         DeleteFileA(name);
     }
