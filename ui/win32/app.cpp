@@ -15,6 +15,19 @@ constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME;
 
 HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
+// Restore offered in every state of the window, Maximize and Size never;
+// true when that changed an item.
+bool RestrictSystemMenu(HMENU menu) {
+    const struct { UINT item, state; } items[] = {
+        {SC_RESTORE, MF_ENABLED}, {SC_MAXIMIZE, MF_DISABLED | MF_GRAYED}, {SC_SIZE, MF_DISABLED | MF_GRAYED}};
+    bool changed = false;
+    for (const auto& i : items) {
+        const int before = EnableMenuItem(menu, i.item, MF_BYCOMMAND | i.state);
+        changed |= before != -1 && (static_cast<UINT>(before) & (MF_DISABLED | MF_GRAYED)) != i.state;
+    }
+    return changed;
+}
+
 }  // namespace
 
 // ---- the dialog window ------------------------------------------------------
@@ -257,14 +270,21 @@ LRESULT TDCFframeW::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             SetWindowPos(created, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
-        case WM_INITMENU: {
+        case WM_INITMENUPOPUP: {
             const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
-            const auto menu = reinterpret_cast<HMENU>(wParam);
-            EnableMenuItem(menu, SC_RESTORE, MF_BYCOMMAND | MF_ENABLED);
-            EnableMenuItem(menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
-            EnableMenuItem(menu, SC_SIZE, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
+            // Windows sets the system menu's items to the window's state
+            // before this message, so here the frame has the last word.
+            if (HIWORD(lParam) != 0) RestrictSystemMenu(reinterpret_cast<HMENU>(wParam));
             return result;
         }
+        case WM_ENTERIDLE:
+            // Wine sets them only after it, as the menu opens: once it is open
+            // (a menu of the frame's is its system menu), say it again and
+            // redraw what is shown if that changed anything.
+            if (wParam == MSGF_MENU && RestrictSystemMenu(GetSystemMenu(window, FALSE)) && lParam != 0) {
+                InvalidateRect(reinterpret_cast<HWND>(lParam), nullptr, TRUE);
+            }
+            return DefWindowProcA(window, message, wParam, lParam);
         case WM_ACTIVATE:
             // The dialog is a child and never activated itself: the frame
             // keeps its control's focus across other windows and boxes.

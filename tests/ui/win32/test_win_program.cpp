@@ -43,6 +43,21 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// Restore, Maximize and Size of the system menu as they stand once it is open
+// ('e' enabled, 'g' grey); the menu is then closed.
+std::string openMenu;
+
+LRESULT CALLBACK ReadOpenMenu(int code, WPARAM wParam, LPARAM lParam) {
+    const auto& sent = *reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && sent.message == WM_ENTERIDLE && sent.wParam == MSGF_MENU) {
+        for (UINT item : {UINT{SC_RESTORE}, UINT{SC_MAXIMIZE}, UINT{SC_SIZE}}) {
+            openMenu += GetMenuState(GetSystemMenu(sent.hwnd, FALSE), item, MF_BYCOMMAND) & MF_GRAYED ? 'g' : 'e';
+        }
+        EndMenu();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 // Waits for every file-server setter this process started.
 void WaitForSetters() {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -207,6 +222,21 @@ TEST_F(WinProgram, TheSetterAndTheInterfaceLibraryComeFromTheProgramsFolderOnly)
     }
     SetCurrentDirectoryA("..");
     EXPECT_TRUE(RemoveDirectoryA("planted"));
+}
+
+TEST_F(WinProgram, TheOpenSystemMenuOffersRestoreButNeitherMaximiseNorSize) {
+    Start();
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, ReadOpenMenu, nullptr, GetCurrentThreadId());
+    // Opened by Alt+Space and by a click on the window's icon, normal and minimised.
+    const struct { int show; WPARAM command; LPARAM key; } opens[] = {
+        {SW_RESTORE, SC_KEYMENU, ' '}, {SW_RESTORE, SC_MOUSEMENU | HTSYSMENU, 0}, {SW_MINIMIZE, SC_KEYMENU, ' '}};
+    for (const auto& o : opens) {
+        ShowWindow(app_->Frame(), o.show);
+        openMenu.clear();
+        SendMessageA(app_->Frame(), WM_SYSCOMMAND, o.command, o.key);
+        EXPECT_EQ(openMenu, "egg") << o.show << " " << o.command;
+    }
+    UnhookWindowsHookEx(hook);
 }
 
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
