@@ -53,10 +53,8 @@ void DialogWindow::InitDialog(HWND window) {
     SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     SetDlgItemTextA(window, IDC_OK, "OK");
     SendDlgItemMessageA(window, IDC_MINUTES, EM_LIMITTEXT, MINUTES_MAX_LENGTH, 0);
-    const HWND field = Control(window, IDC_MINUTES);
-    SetWindowLongPtrA(field, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    fieldProc_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MinutesFieldProc)));
+    Subclass(IDC_MINUTES);
+    Subclass(IDC_TICK);
     const int tickIds[3] = {IDB_TICK, IDB_TICK_PRESSED, IDB_TICK_FOCUSED};
     for (int i = 0; i < 3; ++i) ticks_[i] = LoadBitmapA(instance_, MAKEINTRESOURCEA(tickIds[i]));
 
@@ -123,10 +121,30 @@ bool DialogWindow::Command(int id, int code) {
     return true;
 }
 
-LRESULT CALLBACK DialogWindow::MinutesFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(field, GWLP_USERDATA));
-    const WNDPROC original = self->fieldProc_;
-    if (message == WM_CHAR) {
+void DialogWindow::Subclass(int id) {
+    const HWND control = Control(window_, id);
+    SetWindowLongPtrA(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    OriginalProc(id) = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
+}
+
+LRESULT CALLBACK DialogWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(control, GWLP_USERDATA));
+    const int id = GetDlgCtrlID(control);
+    const WNDPROC original = self->OriginalProc(id);
+    // The key the dialog manager asks about, if it asks about one.
+    const MSG* key = message == WM_GETDLGCODE && lParam != 0 ? reinterpret_cast<const MSG*>(lParam) : nullptr;
+    const WPARAM keyDown = key != nullptr && key->message == WM_KEYDOWN ? key->wParam : 0;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    } else if (id == IDC_TICK) {
+        // An owner-drawn button is no push button to the dialog manager, which
+        // would make Enter on it the OK command and end the program. It takes
+        // Enter itself and, as a click on it does, nothing comes of it.
+        if (keyDown == VK_RETURN) {
+            return CallWindowProcA(original, control, message, wParam, lParam) | DLGC_WANTMESSAGE;
+        }
+    } else if (message == WM_CHAR) {
         const char typed = static_cast<char>(wParam);
         // Control keys (backspace, Ctrl+C, ...) pass; a tab is the dialog's.
         if (typed == '\t') return 0;
@@ -134,17 +152,12 @@ LRESULT CALLBACK DialogWindow::MinutesFieldProc(HWND field, UINT message, WPARAM
             !TCycleValidator::CheckTyping(std::string_view(&typed, 1))) {
             return 0;
         }
-    } else if (message == WM_GETDLGCODE && lParam != 0 && self->behaviour_) {
-        const MSG& pending = *reinterpret_cast<const MSG*>(lParam);
+    } else if (keyDown == VK_TAB && self->behaviour_ && !self->behaviour_->CycleFieldTab()) {
         // A refused text keeps the focus: the field takes the Tab itself.
-        if (pending.message == WM_KEYDOWN && pending.wParam == VK_TAB && !self->behaviour_->CycleFieldTab()) {
-            ::SetFocus(field);  // back from the warning box
-            return CallWindowProcA(original, field, message, wParam, lParam) | DLGC_WANTMESSAGE;
-        }
-    } else if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        ::SetFocus(control);  // back from the warning box
+        return CallWindowProcA(original, control, message, wParam, lParam) | DLGC_WANTMESSAGE;
     }
-    return CallWindowProcA(original, field, message, wParam, lParam);
+    return CallWindowProcA(original, control, message, wParam, lParam);
 }
 
 void DialogWindow::DrawTick(const DRAWITEMSTRUCT& item) {
@@ -154,11 +167,19 @@ void DialogWindow::DrawTick(const DRAWITEMSTRUCT& item) {
     } else if (item.itemState & ODS_FOCUS) {
         bitmap = ticks_[2];
     }
-    const HDC source = CreateCompatibleDC(item.hDC);
-    const HGDIOBJ before = SelectObject(source, bitmap);
     BITMAP size{};
     GetObjectA(bitmap, sizeof size, &size);
     const RECT& r = item.rcItem;
+    if (item.itemState & ODS_DISABLED) {
+        // Greyed as disabled controls are: the tick embossed on the bare face.
+        FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+        DrawStateA(item.hDC, nullptr, nullptr, reinterpret_cast<LPARAM>(bitmap), 0,
+                   r.left + (r.right - r.left - size.bmWidth) / 2, r.top + (r.bottom - r.top - size.bmHeight) / 2,
+                   0, 0, DST_BITMAP | DSS_DISABLED);
+        return;
+    }
+    const HDC source = CreateCompatibleDC(item.hDC);
+    const HGDIOBJ before = SelectObject(source, bitmap);
     StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, size.bmWidth,
                size.bmHeight, SRCCOPY);
     SelectObject(source, before);

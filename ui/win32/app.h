@@ -12,6 +12,7 @@
 #include "input/win32/window_edge_sink.h"
 #include "timebase/millisecond_clock.h"
 #include "ui/dlg_dcf77.h"
+#include "ui/resource_ids.h"
 #include "ui/standard_seams.h"
 
 // What the program runs on: the machine's services, or a test's.
@@ -52,7 +53,10 @@ public:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK MinutesFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam);
+    // The minutes field's and the tick button's own handling of keys.
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+    void Subclass(int id);
+    WNDPROC& OriginalProc(int id) { return id == IDC_MINUTES ? fieldProc_ : tickProc_; }
     void InitDialog(HWND window);
     bool Command(int id, int code);
     void DrawTick(const DRAWITEMSTRUCT& item);
@@ -61,6 +65,7 @@ private:
     ProgramSeams seams_;
     HWND window_ = nullptr;
     WNDPROC fieldProc_ = nullptr;
+    WNDPROC tickProc_ = nullptr;
     HBITMAP ticks_[3] = {};
     std::optional<WindowEdgeSink> sink_;
     std::optional<SamplerPortControl> port_;

@@ -8,6 +8,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -237,6 +238,29 @@ TEST_F(WinProgram, TheOpenSystemMenuOffersRestoreButNeitherMaximiseNorSize) {
         EXPECT_EQ(openMenu, "egg") << o.show << " " << o.command;
     }
     UnhookWindowsHookEx(hook);
+}
+
+TEST_F(WinProgram, TheTickButtonIgnoresEnterAndLooksDisabledWhenItIs) {
+    Start();
+    SetFocus(Item(IDC_TICK));
+    Press(Item(IDC_TICK), VK_RETURN);  // as a click there does: nothing
+    ASSERT_TRUE(IsWindow(Dialog())) << "Enter on the tick ended the program";
+
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP picture = CreateBitmap(14, 20, 1, 32, nullptr);
+    SelectObject(dc, picture);
+    auto draw = [&](UINT state) {
+        DRAWITEMSTRUCT item{ODT_BUTTON, IDC_TICK, 0, ODA_DRAWENTIRE, state, Item(IDC_TICK), dc, {0, 0, 14, 20}, 0};
+        SendMessageA(Dialog(), WM_DRAWITEM, IDC_TICK, reinterpret_cast<LPARAM>(&item));
+        std::vector<uint32_t> pixels(14 * 20);
+        GetBitmapBits(picture, static_cast<LONG>(pixels.size() * 4), pixels.data());
+        return pixels;
+    };
+    const auto enabled = draw(0), disabled = draw(ODS_DISABLED);
+    EXPECT_TRUE(disabled != enabled) << "drawn as if enabled";
+    EXPECT_NE(std::count(disabled.begin(), disabled.end(), disabled[0]), 14 * 20) << "no tick at all";
+    DeleteDC(dc);
+    DeleteObject(picture);
 }
 
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
