@@ -203,7 +203,18 @@ void DialogWindow::SetCheck(int id, bool checked) {
 
 bool DialogWindow::IsChecked(int id) { return IsDlgButtonChecked(window_, id) == BST_CHECKED; }
 
-void DialogWindow::Enable(int id, bool enabled) { EnableWindow(Control(window_, id), enabled); }
+void DialogWindow::Enable(int id, bool enabled) {
+    const HWND control = Control(window_, id);
+    // A disabled control loses the focus to nobody, and the keyboard is dead:
+    // pass the focus on to the next tab stop first.
+    if (!enabled && control != nullptr && GetFocus() == control) {
+        const HWND next = GetNextDlgTabItem(window_, control, FALSE);
+        if (next != nullptr && next != control) {
+            SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+        }
+    }
+    EnableWindow(control, enabled);
+}
 
 void DialogWindow::SetFocus(int id) {
     // Through the dialog, so that the default button follows the focus.

@@ -263,6 +263,15 @@ TEST_F(WinProgram, TheTickButtonIgnoresEnterAndLooksDisabledWhenItIs) {
     DeleteObject(picture);
 }
 
+TEST_F(WinProgram, SwitchingTheReceptionTestOnPassesTheFocusOn) {
+    Start();
+    SetFocus(Item(IDC_RECEPTION_TEST));
+    SendMessageA(Item(IDC_RECEPTION_TEST), BM_CLICK, 0, 0);  // disables itself and all up to Help
+    EXPECT_EQ(GetFocus(), Item(IDC_HELP_BUTTON));
+    Press(GetFocus(), VK_TAB);
+    EXPECT_EQ(GetFocus(), Item(IDC_OK));
+}
+
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
     for (int id = IDS_MINUTES_MAX_RUN; id <= IDS_COUNTDOWN_PAUSE; ++id) {
         char text[128] = {};
