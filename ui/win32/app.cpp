@@ -199,6 +199,23 @@ std::string DialogWindow::GetText(int id, std::size_t maxLength) {
 
 void DialogWindow::SetCheck(int id, bool checked) {
     CheckDlgButton(window_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+    for (const PortButton& b : kPortButtons) {
+        if (b.id == id) KeepOnePortTabStop();
+    }
+}
+
+// Checking a radio button gives it the tab stop and unchecking takes it away,
+// so with no port checked (a failed switch, an unknown port) Tab would not
+// reach the group at all: its one tab stop is the checked button's, else COM1's.
+void DialogWindow::KeepOnePortTabStop() {
+    bool anyChecked = false;
+    for (const PortButton& b : kPortButtons) anyChecked |= IsChecked(b.id);
+    for (const PortButton& b : kPortButtons) {
+        const bool stop = anyChecked ? IsChecked(b.id) : b.id == kPortButtons[0].id;
+        const HWND button = Control(window_, b.id);
+        const LONG style = GetWindowLongA(button, GWL_STYLE);
+        SetWindowLongA(button, GWL_STYLE, stop ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+    }
 }
 
 bool DialogWindow::IsChecked(int id) { return IsDlgButtonChecked(window_, id) == BST_CHECKED; }

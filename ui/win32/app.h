@@ -60,6 +60,7 @@ private:
     void InitDialog(HWND window);
     bool Command(int id, int code);
     void DrawTick(const DRAWITEMSTRUCT& item);
+    void KeepOnePortTabStop();
 
     HINSTANCE instance_;
     ProgramSeams seams_;

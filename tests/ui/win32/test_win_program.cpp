@@ -272,6 +272,24 @@ TEST_F(WinProgram, SwitchingTheReceptionTestOnPassesTheFocusOn) {
     EXPECT_EQ(GetFocus(), Item(IDC_OK));
 }
 
+TEST_F(WinProgram, ThePortGroupKeepsOneTabStop) {
+    // The checked button's, else COM1's: after set-up and after a failed switch.
+    const struct { const char* port; int click; std::string stops; } cases[] = {
+        {"2", 0, "110 "}, {"5", 0, "109 "}, {"2", IDC_LPT1, "109 "}};
+    for (const auto& c : cases) {
+        app_.reset();
+        WriteProfileStringA(PROFILE_SECTION, "COM", c.port);
+        Start();
+        ports_.openFails = c.click != 0;
+        if (c.click != 0) SendMessageA(Item(c.click), BM_CLICK, 0, 0);
+        std::string stops;
+        for (const PortButton& b : kPortButtons) {
+            if (GetWindowLongA(Item(b.id), GWL_STYLE) & WS_TABSTOP) stops += std::to_string(b.id) + " ";
+        }
+        EXPECT_EQ(stops, c.stops) << c.port << " " << c.click;
+    }
+}
+
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
     for (int id = IDS_MINUTES_MAX_RUN; id <= IDS_COUNTDOWN_PAUSE; ++id) {
         char text[128] = {};
