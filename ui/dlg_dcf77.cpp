@@ -272,10 +272,12 @@ bool TDlgDCF77::AnyPortButtonChecked() {
 
 void TDlgDCF77::CycleFieldKillFocus(bool toOwnWindow, int gainingId) {
     HandlerScope scope(*this);
-    if (Gone()) return;
+    // The validator's warning taking the focus is no leaving of the field,
+    // which gets it back: a close refused at the end of the maximum run time
+    // would otherwise start the whole run time again instead of being retried.
+    if (Gone() || validatorBoxOpen_) return;
     CycleFieldLeft();
     if (Gone() || !toOwnWindow || gainingId == IDC_OK || gainingId == IDC_CANCEL) return;
-    if (validatorBoxOpen_) return;  // the focus is on its way back already
     if (!validator_.CheckText(view_.GetText(IDC_MINUTES, MINUTES_MAX_LENGTH))) {
         validator_.ReportError();
         if (!Gone()) view_.SetFocus(IDC_MINUTES);

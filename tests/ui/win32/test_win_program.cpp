@@ -165,9 +165,11 @@ TEST_F(WinProgram, EscapeEndsWithoutWritingAndTheFrameMinimisesAsTold) {
 }
 
 TEST_F(WinProgram, TheMinutesFieldKeepsTheFocusAndTheCloseUntilItsValueFits) {
+    WriteProfileStringA(PROFILE_SECTION, "CYCLE", "4");  // a maximum run time, whose end is a close too
     Start();
     const HWND field = Item(IDC_MINUTES);
     SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
     for (char typed : {'2', 'x', '-'}) SendMessageA(field, WM_CHAR, static_cast<WPARAM>(typed), 0);
     EXPECT_EQ(Text(IDC_MINUTES), "2");
 
@@ -180,6 +182,15 @@ TEST_F(WinProgram, TheMinutesFieldKeepsTheFocusAndTheCloseUntilItsValueFits) {
     EXPECT_EQ(GetFocus(), field);
     SendMessageA(Dialog(), WM_COMMAND, IDOK, 0);  // and so is the close
     EXPECT_EQ(boxes.size(), 3u);
+    KillTimer(Dialog(), RUN_TIMER_ID);  // the run time runs out: each tick of the test's asks again
+    const uint32_t end = app_->Dialog().Behaviour()->runEndTime;
+    for (uint32_t tick = 1; tick <= 2; ++tick) {
+        milliseconds_.Set(end + tick * 1000);
+        SendMessageA(Dialog(), WM_TIMER, RUN_TIMER_ID, 0);
+        app_->DispatchQueued();  // the close, refused by a warning that takes the field's focus
+        EXPECT_EQ(boxes.size(), 3 + tick);
+        EXPECT_EQ(app_->Dialog().Behaviour()->runEndTime, end) << "the run time began again";
+    }
 
     SendMessageA(field, WM_CHAR, '5', 0);
     Press(field, VK_TAB);
