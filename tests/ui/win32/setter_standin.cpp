@@ -10,7 +10,5 @@ int main() {
     std::wstring marker(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     marker.replace(marker.rfind(L'\\') + 1, std::wstring::npos, L"setter.txt");
     FILE* file = _wfopen(marker.c_str(), L"wb");
-    if (file == nullptr) return 1;
-    std::fputs(GetCommandLineA(), file);
-    return std::fclose(file);
+    return file != nullptr && std::fputs(GetCommandLineA(), file) >= 0 && std::fclose(file) == 0 ? 0 : 1;
 }

@@ -8,8 +8,7 @@
 
 #include <tlhelp32.h>
 
-#include <algorithm>
-#include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,15 +43,16 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Restore, Maximize and Size of the system menu as they stand once it is open
-// ('e' enabled, 'g' grey); the menu is then closed.
+// Restore, Maximize and Size of the open system menu ('e' enabled, 'g' grey),
+// read once it is idle; the menu is then closed.
 std::string openMenu;
 
 LRESULT CALLBACK ReadOpenMenu(int code, WPARAM wParam, LPARAM lParam) {
     const auto& sent = *reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && sent.message == WM_ENTERIDLE && sent.wParam == MSGF_MENU) {
+    if (sent.message == WM_ENTERIDLE && sent.wParam == MSGF_MENU) {
+        const HMENU menu = GetSystemMenu(sent.hwnd, FALSE);
         for (UINT item : {UINT{SC_RESTORE}, UINT{SC_MAXIMIZE}, UINT{SC_SIZE}}) {
-            openMenu += GetMenuState(GetSystemMenu(sent.hwnd, FALSE), item, MF_BYCOMMAND) & MF_GRAYED ? 'g' : 'e';
+            openMenu += GetMenuState(menu, item, MF_BYCOMMAND) & MF_GRAYED ? 'g' : 'e';
         }
         EndMenu();
     }
@@ -62,15 +62,15 @@ LRESULT CALLBACK ReadOpenMenu(int code, WPARAM wParam, LPARAM lParam) {
 // Waits for every file-server setter this process started.
 void WaitForSetters() {
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != GetCurrentProcessId() || _wcsicmp(entry.szExeFile, L"CHRONVNW.EXE") != 0)
-            continue;
-        if (const HANDLE setter = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
-            EXPECT_EQ(WaitForSingleObject(setter, 60000), WAIT_OBJECT_0);
-            CloseHandle(setter);
-        }
+    PROCESSENTRY32W p{};
+    p.dwSize = sizeof p;
+    for (BOOL more = Process32FirstW(snapshot, &p); more; more = Process32NextW(snapshot, &p)) {
+        const bool setter =
+            p.th32ParentProcessID == GetCurrentProcessId() && !_wcsicmp(p.szExeFile, L"CHRONVNW.EXE");
+        const HANDLE process = setter ? OpenProcess(SYNCHRONIZE, FALSE, p.th32ProcessID) : nullptr;
+        if (process == nullptr) continue;
+        EXPECT_EQ(WaitForSingleObject(process, 60000), WAIT_OBJECT_0);
+        CloseHandle(process);
     }
     CloseHandle(snapshot);
 }
@@ -203,102 +203,62 @@ TEST_F(WinProgram, TheMinutesFieldKeepsTheFocusAndTheCloseUntilItsValueFits) {
 }
 
 TEST_F(WinProgram, TheSetterAndTheInterfaceLibraryComeFromTheProgramsFolderOnly) {
-    // The program may run elevated: what lies in the working folder must not run.
-    CreateDirectoryA("planted", nullptr);
-    ASSERT_TRUE(SetCurrentDirectoryA("planted"));
-    const char* files[][2] = {{"chronvk_setter_standin.exe", "CHRONVNW.EXE"},
-                              {"chronvk_interface_standin.dll", "CHRONIFN.DLL"}};
+    // First copies in the working folder only, which an elevated program must never use; then beside it.
+    const std::wstring folders[] = {L"", ProgramFilePath("")}, own = folders[1];
     const char commandLine[] = "CHRONVNW.EXE xnQWT58/bemp 1  123456  5  3  98  14  7";
-    for (bool beside : {false, true}) {
-        for (const auto& f : files) {
-            const std::wstring copy = beside ? ProgramFilePath(f[1]) : WideFromAnsi(f[1]);
-            CopyFileW(ProgramFilePath(f[0]).c_str(), copy.c_str(), FALSE);
-        }
+    for (const std::wstring& folder : folders) {
+        CopyFileW((own + L"chronvk_setter_standin.exe").c_str(), (folder + L"CHRONVNW.EXE").c_str(), FALSE);
+        CopyFileW((own + L"chronvk_interface_standin.dll").c_str(), (folder + L"CHRONIFN.DLL").c_str(), FALSE);
         PlatformProgramLauncher().Launch(commandLine);
-        EXPECT_EQ(library_.Load(), beside);
-        EXPECT_EQ(GetModuleHandleW(ProgramFilePath(files[1][1]).c_str()) != nullptr, beside);
+        WaitForSetters();
+        EXPECT_EQ(library_.Load(), !folder.empty());
         library_.Release();
+        std::string written;
+        std::getline(std::ifstream((folder + L"setter.txt").c_str()), written);
+        EXPECT_EQ(written, folder.empty() ? "" : commandLine) << "which setter started, and how";
     }
-    WaitForSetters();
-
-    EXPECT_EQ(GetFileAttributesA("setter.txt"), INVALID_FILE_ATTRIBUTES) << "the planted setter ran";
-    char written[128] = {};
-    if (FILE* file = _wfopen(ProgramFilePath("setter.txt").c_str(), L"rb")) {
-        std::fread(written, 1, sizeof written - 1, file);
-        std::fclose(file);
+    for (const wchar_t* file : {L"CHRONVNW.EXE", L"CHRONIFN.DLL", L"setter.txt"}) {
+        for (const std::wstring& folder : folders) DeleteFileW((folder + file).c_str());
     }
-    EXPECT_STREQ(written, commandLine);
-    for (const char* name : {"CHRONVNW.EXE", "CHRONIFN.DLL", "setter.txt"}) {
-        DeleteFileW(ProgramFilePath(name).c_str());
-        DeleteFileA(name);
-    }
-    SetCurrentDirectoryA("..");
-    EXPECT_TRUE(RemoveDirectoryA("planted"));
 }
 
 TEST_F(WinProgram, TheOpenSystemMenuOffersRestoreButNeitherMaximiseNorSize) {
     Start();
     const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, ReadOpenMenu, nullptr, GetCurrentThreadId());
-    // Opened by Alt+Space and by a click on the window's icon, normal and minimised.
-    const struct { int show; WPARAM command; LPARAM key; } opens[] = {
-        {SW_RESTORE, SC_KEYMENU, ' '}, {SW_RESTORE, SC_MOUSEMENU | HTSYSMENU, 0}, {SW_MINIMIZE, SC_KEYMENU, ' '}};
-    for (const auto& o : opens) {
-        ShowWindow(app_->Frame(), o.show);
-        openMenu.clear();
-        SendMessageA(app_->Frame(), WM_SYSCOMMAND, o.command, o.key);
-        EXPECT_EQ(openMenu, "egg") << o.show << " " << o.command;
-    }
+    SendMessageA(app_->Frame(), WM_SYSCOMMAND, SC_KEYMENU, ' ');                // Alt+Space
+    SendMessageA(app_->Frame(), WM_SYSCOMMAND, SC_MOUSEMENU | HTSYSMENU, 0);  // a click on the icon
     UnhookWindowsHookEx(hook);
+    EXPECT_EQ(openMenu, "eggegg");
 }
 
-TEST_F(WinProgram, TheTickButtonIgnoresEnterAndLooksDisabledWhenItIs) {
+TEST_F(WinProgram, TheKeyboardKeepsItsWayAfterEnterOnTheTickAFailedPortAndTheReceptionTest) {
     Start();
     SetFocus(Item(IDC_TICK));
     Press(Item(IDC_TICK), VK_RETURN);  // as a click there does: nothing
-    ASSERT_TRUE(IsWindow(Dialog())) << "Enter on the tick ended the program";
-
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HBITMAP picture = CreateBitmap(14, 20, 1, 32, nullptr);
-    SelectObject(dc, picture);
-    auto draw = [&](UINT state) {
-        DRAWITEMSTRUCT item{ODT_BUTTON, IDC_TICK, 0, ODA_DRAWENTIRE, state, Item(IDC_TICK), dc, {0, 0, 14, 20}, 0};
-        SendMessageA(Dialog(), WM_DRAWITEM, IDC_TICK, reinterpret_cast<LPARAM>(&item));
-        std::vector<uint32_t> pixels(14 * 20);
-        GetBitmapBits(picture, static_cast<LONG>(pixels.size() * 4), pixels.data());
-        return pixels;
-    };
-    const auto enabled = draw(0), disabled = draw(ODS_DISABLED);
-    EXPECT_TRUE(disabled != enabled) << "drawn as if enabled";
-    EXPECT_NE(std::count(disabled.begin(), disabled.end(), disabled[0]), 14 * 20) << "no tick at all";
-    DeleteDC(dc);
-    DeleteObject(picture);
-}
-
-TEST_F(WinProgram, SwitchingTheReceptionTestOnPassesTheFocusOn) {
-    Start();
+    ASSERT_TRUE(IsWindow(Dialog()));
+    ports_.openFails = true;
+    SendMessageA(Item(IDC_LPT1), BM_CLICK, 0, 0);  // unchecked again: no port button is checked
+    std::string stops;
+    for (const PortButton& b : kPortButtons) {
+        stops += GetWindowLongA(Item(b.id), GWL_STYLE) & WS_TABSTOP ? 'T' : '-';
+    }
+    EXPECT_EQ(stops, "T--------") << "COM1 takes the group's one tab stop";
     SetFocus(Item(IDC_RECEPTION_TEST));
     SendMessageA(Item(IDC_RECEPTION_TEST), BM_CLICK, 0, 0);  // disables itself and all up to Help
     EXPECT_EQ(GetFocus(), Item(IDC_HELP_BUTTON));
-    Press(GetFocus(), VK_TAB);
-    EXPECT_EQ(GetFocus(), Item(IDC_OK));
-}
 
-TEST_F(WinProgram, ThePortGroupKeepsOneTabStop) {
-    // The checked button's, else COM1's: after set-up and after a failed switch.
-    const struct { const char* port; int click; std::string stops; } cases[] = {
-        {"2", 0, "110 "}, {"5", 0, "109 "}, {"2", IDC_LPT1, "109 "}};
-    for (const auto& c : cases) {
-        app_.reset();
-        WriteProfileStringA(PROFILE_SECTION, "COM", c.port);
-        Start();
-        ports_.openFails = c.click != 0;
-        if (c.click != 0) SendMessageA(Item(c.click), BM_CLICK, 0, 0);
-        std::string stops;
-        for (const PortButton& b : kPortButtons) {
-            if (GetWindowLongA(Item(b.id), GWL_STYLE) & WS_TABSTOP) stops += std::to_string(b.id) + " ";
-        }
-        EXPECT_EQ(stops, c.stops) << c.port << " " << c.click;
+    // The tick, disabled now, is drawn so.
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ before = SelectObject(dc, CreateBitmap(14, 20, 1, 32, nullptr));
+    std::string pictures[2];
+    for (UINT state : {0u, UINT{ODS_DISABLED}}) {
+        DRAWITEMSTRUCT draw{ODT_BUTTON, IDC_TICK, 0, ODA_DRAWENTIRE, state, Item(IDC_TICK), dc, {0, 0, 14, 20}, 0};
+        SendMessageA(Dialog(), WM_DRAWITEM, IDC_TICK, reinterpret_cast<LPARAM>(&draw));
+        for (int i = 0; i < 14 * 20; ++i) pictures[state != 0] += std::to_string(GetPixel(dc, i % 14, i / 14));
     }
+    EXPECT_NE(pictures[0], pictures[1]);
+    DeleteObject(SelectObject(dc, before));
+    DeleteDC(dc);
 }
 
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
