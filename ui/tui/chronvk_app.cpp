@@ -102,8 +102,13 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
         std::fprintf(stderr, "chronvk: %s: %s\n", options.record.c_str(), why.c_str());
         return 1;
     }
-    IniFile file(options.config.empty() ? DefaultProfilePath() : options.config);
-    if (!file.Load()) std::fprintf(stderr, "chronvk: %s: cannot read, using the defaults\n", file.Path().c_str());
+    // Only our own folder is made when missing; one named by hand is a typo.
+    if (!options.config.empty() && !FolderExists(options.config)) {
+        std::fprintf(stderr, "chronvk: --config %s: no such folder\n", options.config.c_str());
+        return 2;
+    }
+    IniFile file(options.config.empty() ? DefaultProfilePath() : options.config, stderr, options.config.empty());
+    file.Load();
     IniProfile profile(file);
     SetPortProfile(&profile);
     ApplyCommandLine(static_cast<int>(options.arguments.size()), options.arguments.data());
