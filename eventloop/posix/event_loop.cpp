@@ -41,8 +41,8 @@ bool Reached(uint32_t now, uint32_t due) { return static_cast<int32_t>(now - due
 EventLoop::EventLoop(MillisecondClock& clock) : clock_(clock) { MakePipe(edgeRead_, edgeWrite_); }
 
 EventLoop::~EventLoop() {
-    if (!watchedSignals_.empty()) {
-        for (int number : watchedSignals_) signal(number, SIG_DFL);
+    if (!signalHandlers_.empty()) {
+        for (const auto& watched : signalHandlers_) signal(watched.first, SIG_DFL);
         const int writeEnd = signalWriteFd;
         signalWriteFd = -1;
         close(writeEnd);
@@ -86,14 +86,14 @@ bool EventLoop::WatchSignals(std::initializer_list<int> signals, std::function<v
         signalReadFd = readEnd;
         signalWriteFd = writeEnd;
     }
-    signalHandler_ = std::move(handler);
     struct sigaction action{};
     action.sa_handler = WriteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int number : signals) {
         if (sigaction(number, &action, nullptr) != 0) return false;
-        watchedSignals_.push_back(number);
+        std::erase_if(signalHandlers_, [number](const auto& watched) { return watched.first == number; });
+        signalHandlers_.emplace_back(number, handler);
     }
     return true;
 }
@@ -123,7 +123,12 @@ int EventLoop::DispatchSignals() {
     int handled = 0;
     unsigned char number = 0;
     while (signalReadFd >= 0 && read(signalReadFd, &number, 1) == 1) {
-        if (signalHandler_) signalHandler_(number);
+        // A copy: the handler may watch further signals.
+        std::function<void(int)> handler;
+        for (const auto& watched : signalHandlers_) {
+            if (watched.first == number) handler = watched.second;
+        }
+        if (handler) handler(number);
         ++handled;
     }
     return handled;
@@ -174,7 +179,7 @@ int EventLoop::RunOnce(int timeoutMs) {
     if (edgeRead_ < 0) return -1;
     std::vector<pollfd> fds;
     if (edgeHandler_) fds.push_back({edgeRead_, POLLIN, 0});
-    if (signalReadFd >= 0 && !watchedSignals_.empty()) fds.push_back({signalReadFd, POLLIN, 0});
+    if (signalReadFd >= 0 && !signalHandlers_.empty()) fds.push_back({signalReadFd, POLLIN, 0});
     const std::size_t firstSourceFd = fds.size();
     std::vector<std::pair<int, std::size_t>> owners;  // source id, count of its fds
     for (SourceEntry& entry : sources_) {

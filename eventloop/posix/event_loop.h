@@ -56,7 +56,8 @@ public:
     void Post(Work work);
 
     // Catches these signals for the loop's lifetime (one loop per program
-    // does); `handler` runs from the loop, never inside the signal.
+    // does); `handler` runs from the loop, never inside the signal. Each
+    // signal has one handler, the last one given for it.
     bool WatchSignals(std::initializer_list<int> signals, std::function<void(int)> handler);
 
     // One round: waits up to `timeoutMs` (-1: until something happens; the
@@ -106,7 +107,6 @@ private:
     int nextSourceId_ = 1;
     std::vector<Timer> timers_;
     std::deque<Work> posted_;
-    std::function<void(int)> signalHandler_;
-    std::vector<int> watchedSignals_;
+    std::vector<std::pair<int, std::function<void(int)>>> signalHandlers_;
     std::vector<pollfd> fds_;
 };
