@@ -70,7 +70,12 @@ public:
             return VanishedDevice(errno) ? LineRead::Stalled : LineRead::Unchanged;
         return LevelRead((lines & TIOCM_DSR) != 0);
     }
-    void Close() override { fd_.Reset(); }
+    // The exclusive mode belongs to the tty, not to our descriptor: left on,
+    // it outlives us where the tty does (a pty, a port someone else holds).
+    void Close() override {
+        ioctl(fd_.Get(), TIOCNXCL);
+        fd_.Reset();
+    }
 
 private:
     Descriptor fd_;

@@ -1,7 +1,10 @@
-// The Linux sampling thread against a full pipe to the event loop, and the
-// joystick driver's refusal of what is no joystick.
+// The Linux sampling thread against a full pipe to the event loop, the
+// serial driver's exclusive mode, and the joystick driver's refusal of what is
+// no joystick.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <string>
 #include <thread>
@@ -35,6 +38,19 @@ TEST(PosixPorts, TheSamplingThreadNeverWaitsOnAFullPipe) {
     }
     EXPECT_EQ(collect.levels, "1" + std::string(filled - 1, '0'));  // what fit, in order, and no more
     EXPECT_EQ(collect.stamps[0], -1);  // stamps are read signed
+}
+
+TEST(PosixPorts, ASerialPortIsNoLongerExclusiveOnceClosed) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const auto driver = MachinePortPlatform().MakeDriver(PortKind::Serial);
+    ASSERT_TRUE(driver->Open(ptsname(master)));
+    driver->Close();
+    const int again = open(ptsname(master), O_RDWR | O_NOCTTY);
+    int exclusive = -1;
+    EXPECT_TRUE(ioctl(again, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    close(again);
+    close(master);
 }
 
 TEST(PosixPorts, TheGamePortRefusesADeviceThatIsNoJoystick) {
