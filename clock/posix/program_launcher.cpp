@@ -1,5 +1,6 @@
 #include "clock/posix/program_launcher_posix.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -64,20 +66,49 @@ std::string InDirectory(std::string_view directory, const std::string& program) 
     return path + program;
 }
 
-// Waits for the child on a thread of its own: the window thread never blocks,
-// and no signal disposition of the whole process is changed.
-void ReapLater(pid_t child) {
+// Waits for the child on a thread of its own, and then clears `running`: the
+// window thread never blocks, and no signal disposition of the whole process
+// is changed. False when no thread could be had: the child then stays a
+// zombie until we exit, which is better than blocking the window thread on it.
+bool ReapLater(pid_t child, const std::shared_ptr<std::atomic<pid_t>>& running) {
     try {
-        std::thread([child] {
+        std::thread([child, running] {
             int status = 0;
             while (waitpid(child, &status, 0) == -1 && errno == EINTR) {
             }
+            running->store(0);
         }).detach();
+        return true;
     } catch (...) {
-        // No thread to spare: the child stays a zombie until we exit, which
-        // is better than blocking the window thread on it.
+        return false;
     }
 }
+
+// The setter's standard streams are /dev/null, so that it neither takes our
+// terminal's keys nor writes over the screen, and nothing else of ours
+// reaches it: no descriptor above them stays open across the exec.
+class SpawnFiles {
+public:
+    SpawnFiles() {
+        initialised_ = posix_spawn_file_actions_init(&actions_) == 0;
+        ok_ = initialised_ && posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+              posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+              posix_spawn_file_actions_adddup2(&actions_, 1, 2) == 0 &&
+              posix_spawn_file_actions_addclosefrom_np(&actions_, 3) == 0;
+    }
+    ~SpawnFiles() {
+        if (initialised_) posix_spawn_file_actions_destroy(&actions_);
+    }
+    SpawnFiles(const SpawnFiles&) = delete;
+    SpawnFiles& operator=(const SpawnFiles&) = delete;
+
+    const posix_spawn_file_actions_t* get() const { return ok_ ? &actions_ : nullptr; }
+
+private:
+    posix_spawn_file_actions_t actions_{};
+    bool initialised_ = false;
+    bool ok_ = false;
+};
 
 class SpawnAttributes {
 public:
@@ -133,11 +164,20 @@ std::string FindProgram(const std::string& program, const std::string& ownDirect
     return {};
 }
 
-PosixProgramLauncher::PosixProgramLauncher(std::string ownDirectory,
-                                           std::optional<std::string> searchPath)
-    : ownDirectory_(std::move(ownDirectory)), searchPath_(std::move(searchPath)) {}
+PosixProgramLauncher::PosixProgramLauncher(std::string ownDirectory, std::optional<std::string> searchPath,
+                                           std::FILE* messages)
+    : ownDirectory_(std::move(ownDirectory)), searchPath_(std::move(searchPath)), messages_(messages) {}
 
 pid_t PosixProgramLauncher::Launch(std::string_view commandLine) {
+    // One that hangs would otherwise pile up a process a minute.
+    if (const pid_t running = running_->load(); running != 0) {
+        if (!refusalSaid_ && messages_) {
+            std::fprintf(messages_, "chronvk: the file-server setter (process %d) still runs; starting no other\n",
+                         static_cast<int>(running));
+        }
+        refusalSaid_ = true;
+        return -1;
+    }
     std::vector<std::string> words = SplitCommandLine(commandLine);
     if (words.empty()) return -1;
     words[0] = LinuxProgramName(words[0]);
@@ -157,11 +197,16 @@ pid_t PosixProgramLauncher::Launch(std::string_view commandLine) {
     argv.push_back(nullptr);
 
     const SpawnAttributes attributes;
+    const SpawnFiles files;
     pid_t child = -1;
-    if (posix_spawn(&child, program.c_str(), nullptr, attributes.get(), argv.data(), environ) != 0) {
+    if (!files.get() ||
+        posix_spawn(&child, program.c_str(), files.get(), attributes.get(), argv.data(), environ) != 0) {
         return -1;
     }
-    ReapLater(child);
+    // Marked before its reaper may clear it.
+    running_->store(child);
+    refusalSaid_ = false;
+    if (!ReapLater(child, running_)) running_->store(0);
     return child;
 }
 

@@ -4,6 +4,9 @@
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,14 +21,20 @@ class PosixProgramLauncher final {
 public:
     // No `searchPath`: the environment's PATH at the time of each launch; an
     // empty one: no search beyond `ownDirectory`.
-    PosixProgramLauncher(std::string ownDirectory, std::optional<std::string> searchPath);
+    PosixProgramLauncher(std::string ownDirectory, std::optional<std::string> searchPath,
+                         std::FILE* messages = stderr);
 
     // The child's process id, or -1 when the program is missing or did not
-    // start (which is not reported). A thread of its own reaps each child, so
+    // start (which is not reported), or while the last one still runs (said
+    // on `messages` once for it). A thread of its own reaps each child, so
     // none is left a zombie and the caller never waits.
     pid_t Launch(std::string_view commandLine);
 
 private:
     std::string ownDirectory_;
     std::optional<std::string> searchPath_;
+    std::FILE* messages_;
+    // The child still running, 0 when none; its reaper clears it, and may outlive us.
+    std::shared_ptr<std::atomic<pid_t>> running_ = std::make_shared<std::atomic<pid_t>>(0);
+    bool refusalSaid_ = false;
 };
