@@ -1,5 +1,7 @@
 #include "input/edge_log.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -88,6 +90,14 @@ EdgeRecorder::~EdgeRecorder() {
 bool EdgeRecorder::Open(const char* path, std::string& why) {
     if (IsReservedDeviceName(path)) {
         why = "a device name on Windows, not a file";
+        return false;
+    }
+    // A FIFO would hold the open (or, read by nobody, the first edge) for
+    // good, and a device like /dev/full fails only when written to: both
+    // would be found out minutes later or never.
+    struct stat info{};
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        why = "not a regular file";
         return false;
     }
     file_ = std::fopen(path, "a");

@@ -49,7 +49,8 @@ public:
     EdgeRecorder& operator=(const EdgeRecorder&) = delete;
 
     // Opens `path` for appending. False, with the reason in `why`, for a name
-    // Windows would take for a device and for a file that cannot be opened.
+    // Windows would take for a device, for anything but a regular file and
+    // for a file that cannot be opened.
     bool Open(const char* path, std::string& why);
     bool IsOpen() const { return file_ != nullptr; }
     // A '#' line, e.g. where the edges come from.

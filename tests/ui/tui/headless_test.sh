@@ -25,13 +25,32 @@ fi
 "$program" --bogus > out 2> err && exit 1
 [[ $? -eq 2 && $(wc -l < err) -eq 1 ]] || { echo "a wrong option must be one line and status 2"; cat err; exit 1; }
 
-"$program" --headless --config chronvk.ini 0 N > out 2> err < /dev/null &
-pid=$!
-for _ in $(seq 100); do grep -q ' bits [01]' out && break; sleep 0.1; done
-grep -Eq '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} bits [01]+$' out || { echo "no bit lines"; cat out err; exit 1; }
-kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-[[ $status -eq 0 ]] || { echo "SIGTERM: exit status $status"; exit 1; }
+# Refused at the start, in one line: a folder that is not there, a FIFO (it
+# would block) and a device that fails only when written to.
+mkfifo fifo
+for refused in "2 --config none/chronvk.ini" "1 --record fifo" "1 --record /dev/full"; do
+  read -r expected option file <<< "$refused"
+  status=0
+  timeout 20 "$program" --headless --config chronvk.ini "$option" "$file" 0 N > out 2> err < /dev/null || status=$?
+  [[ $status -eq $expected && $(wc -l < err) -eq 1 ]] || { echo "$option $file: status $status"; cat err; exit 1; }
+done
+
+# serve CONFIG PATTERN STATUS: runs until PATTERN is in out or err, then stops
+# as a service manager does; the exit status must be STATUS.
+serve() {
+  "$program" --headless --config "$1" 0 N > out 2> err < /dev/null &
+  pid=$!
+  for _ in $(seq 100); do grep -Eq "$2" out err && break; sleep 0.1; done
+  grep -Eq "$2" out err || { echo "not said: $2"; cat out err; exit 1; }
+  kill -TERM "$pid"
+  status=0
+  wait "$pid" || status=$?
+  pid=
+  [[ $status -eq $3 ]] || { echo "SIGTERM: exit status $status"; cat err; exit 1; }
+}
+serve chronvk.ini '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} bits [01]+$' 0
 grep -qx 'COM=2' chronvk.ini && grep -qx 'AUTOEND=1' chronvk.ini || { echo "SIGTERM did not save:"; cat chronvk.ini; exit 1; }
+# A settings file that cannot be read is never written, and the stop says so.
+serve fifo 'fifo: cannot read \(not a regular file\)' 1
+grep -q 'fifo: settings not saved' err && [[ -p fifo ]] || { echo "the FIFO:"; cat err; exit 1; }
 echo "headless ok"
