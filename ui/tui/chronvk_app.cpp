@@ -96,6 +96,9 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     const int parsed = ParseAppOptions(argc, argv, options, stdout, stderr);
     if (parsed != 0) return parsed == 1 ? 0 : 2;
 
+    const bool headless = options.headless || !isatty(STDOUT_FILENO) || !isatty(STDIN_FILENO);
+    std::optional<StderrCapture> messages;
+    if (!headless) messages.emplace();
     EdgeRecorder record;
     std::string why;
     if (!options.record.empty() && !record.Open(options.record.c_str(), why)) {
@@ -144,13 +147,20 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
         std::fprintf(stderr, "chronvk: cannot set up the event loop\n");
         return 1;
     }
-    const bool headless = options.headless || !isatty(STDOUT_FILENO) || !isatty(STDIN_FILENO);
+    // A service stop, a hang-up or Ctrl-C is a log-off: clean up, save, end.
+    bool loggingOff = false;
     std::unique_ptr<LoopDialogView> view;
+    const auto logOff = [&] {
+        loggingOff = true;
+        view->SetEnding();
+    };
     if (headless) {
         std::setvbuf(stdout, nullptr, _IOLBF, 0);
         view = std::make_unique<HeadlessView>(loop, stdout, stderr);
     } else {
-        view = std::make_unique<ScreenView>(loop, file.Path());
+        auto screen = std::make_unique<ScreenView>(loop, *messages, file.Path(), logOff);
+        if (!screen->Ok()) return 1;
+        view = std::move(screen);
     }
     TableVersionStrings version;
     version.strings["SpecialBuild"] = "f. Linux";
@@ -166,12 +176,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     nbt::UdpTransport& network = SystemNbtTransport();
     loop.AddSource({[&](std::vector<pollfd>& fds) { network.AppendPollFds(fds); },
                     [&](const pollfd& ready) { network.Dispatch(ready); }});
-    // A service stop, a hang-up or Ctrl-C is a log-off: clean up, save, end.
-    bool loggingOff = false;
-    loop.WatchSignals({SIGTERM, SIGHUP, SIGINT}, [&](int) {
-        loggingOff = true;
-        view->SetEnding();
-    });
+    loop.WatchSignals({SIGTERM, SIGHUP, SIGINT}, [&](int) { logOff(); });
     signal(SIGPIPE, SIG_IGN);
 
     dialog.SetupWindow();

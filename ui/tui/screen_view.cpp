@@ -2,11 +2,15 @@
 
 #include <fcntl.h>
 #include <ncurses.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termcap.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ui/dlg_dcf77.h"
@@ -17,6 +21,9 @@ namespace {
 constexpr int kMinRows = 24;
 constexpr int kMinCols = 80;
 constexpr int kEscape = 27;
+constexpr int kCtrlC = 3;  // raw mode: a key, not a signal
+// The last lines the program wrote to stderr, above the key line.
+constexpr int kMessageRows = 4;
 
 enum class Kind { Text, Radio, Check, Field, Button };
 struct Place {
@@ -134,21 +141,58 @@ std::vector<std::string> Wrap(const std::string& text, int width) {
 
 }  // namespace
 
-ScreenView::ScreenView(EventLoop& loop, std::string settingsPath)
-    : LoopDialogView(loop), settingsPath_(std::move(settingsPath)) {
-    // What the program writes to stderr would land in the middle of the
-    // screen: it goes to the status line instead, and out again at the end.
+StderrCapture::StderrCapture() {
     int ends[2];
-    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
-        savedStderr_ = dup(STDERR_FILENO);
-        dup2(ends[1], STDERR_FILENO);
-        close(ends[1]);
-        messagesFd_ = ends[0];
-        loop_.AddSource({[this](std::vector<pollfd>& fds) { fds.push_back({messagesFd_, POLLIN, 0}); },
-                         [this](const pollfd&) { ReadMessages(); }});
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) != 0) return;
+    savedFd_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    dup2(ends[1], STDERR_FILENO);
+    close(ends[1]);
+    readFd_ = ends[0];
+}
+
+StderrCapture::~StderrCapture() {
+    if (readFd_ < 0) return;
+    // Back to the real stderr first: the pipe then ends, and all of it is read.
+    dup2(savedFd_, STDERR_FILENO);
+    close(savedFd_);
+    Read();
+    if (!partial_.empty()) unshown_.push_back(partial_);
+    for (const std::string& line : unshown_) std::fprintf(stderr, "%s\n", line.c_str());
+    close(readFd_);
+}
+
+bool StderrCapture::Read() {
+    char buffer[512];
+    for (ssize_t got; (got = read(readFd_, buffer, sizeof buffer)) > 0;) {
+        partial_.append(buffer, static_cast<std::size_t>(got));
     }
+    bool lines = false;
+    for (std::size_t end; (end = partial_.find('\n')) != std::string::npos; lines = true) {
+        unshown_.push_back(partial_.substr(0, end));
+        recent_.push_back(unshown_.back());
+        if (recent_.size() > kMessageRows) recent_.pop_front();
+        partial_.erase(0, end + 1);
+    }
+    return lines;
+}
+
+const std::deque<std::string>& StderrCapture::Show() {
+    unshown_.clear();
+    return recent_;
+}
+
+ScreenView::ScreenView(EventLoop& loop, StderrCapture& messages, std::string settingsPath,
+                       std::function<void()> logOff)
+    : LoopDialogView(loop), messages_(messages), settingsPath_(std::move(settingsPath)), logOff_(std::move(logOff)) {
     std::setlocale(LC_ALL, "");
-    initscr();
+    // Asked first: initscr would end the program with a line nobody sees
+    // (stderr is taken), and newterm leaves its half-made screen behind.
+    const char* term = std::getenv("TERM");
+    if (tgetent(nullptr, term ? term : "") != 1 || !(screen_ = newterm(nullptr, stdout, stdin))) {
+        std::fprintf(stderr, "chronvk: no description of the terminal type \"%s\"; --headless runs without one\n",
+                     term ? term : "");
+        return;
+    }
     raw();
     noecho();
     nonl();
@@ -157,33 +201,37 @@ ScreenView::ScreenView(EventLoop& loop, std::string settingsPath)
     set_escdelay(25);
     curs_set(0);
     focus_ = IDC_COM1;
-    loop_.AddSource({[](std::vector<pollfd>& fds) { fds.push_back({STDIN_FILENO, POLLIN, 0}); },
-                     [this](const pollfd&) { ReadKeys(); }});
+    if (messages_.Fd() >= 0) {
+        loop_.AddSource({[this](std::vector<pollfd>& fds) { fds.push_back({messages_.Fd(), POLLIN, 0}); },
+                         [this](const pollfd&) {
+                             if (messages_.Read()) ScheduleDraw();
+                         }});
+    }
+    // A terminal that goes away without a hang-up signal only says so here.
+    keysSource_ = loop_.AddSource({[](std::vector<pollfd>& fds) { fds.push_back({STDIN_FILENO, POLLIN, 0}); },
+                                   [this](const pollfd& ready) {
+                                       if ((ready.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return ReadKeys();
+                                       loop_.RemoveSource(keysSource_);
+                                       logOff_();
+                                   }});
+    // ncurses learns of a new size only inside getch; without a key the
+    // screen would stay as it was.
+    loop_.WatchSignals({SIGWINCH}, [this](int) { Resized(); });
+    messages_.Read();
     ScheduleDraw();
 }
 
 ScreenView::~ScreenView() {
+    if (!screen_) return;
     endwin();
-    if (savedStderr_ >= 0) {
-        ReadMessages();
-        dup2(savedStderr_, STDERR_FILENO);
-        close(savedStderr_);
-        if (!pendingMessage_.empty()) status_ = pendingMessage_;
-        if (!status_.empty()) std::fprintf(stderr, "%s\n", status_.c_str());
-    }
-    if (messagesFd_ >= 0) close(messagesFd_);
+    delscreen(screen_);
 }
 
-void ScreenView::ReadMessages() {
-    char buffer[512];
-    ssize_t got = 0;
-    while ((got = read(messagesFd_, buffer, sizeof buffer)) > 0) {
-        pendingMessage_.append(buffer, static_cast<std::size_t>(got));
-    }
-    for (std::size_t end; (end = pendingMessage_.find('\n')) != std::string::npos;) {
-        status_ = pendingMessage_.substr(0, end);
-        pendingMessage_.erase(0, end + 1);
-    }
+void ScreenView::Resized() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return;
+    resize_term(size.ws_row, size.ws_col);
+    clearok(curscr, TRUE);
     ScheduleDraw();
 }
 
@@ -234,7 +282,9 @@ void ScreenView::DrawDialog() {
     Put(kMinRows - 1, 0,
         Fit("Tab/Umschalt+Tab: weiter  Pfeile: Gruppe  Leertaste: umschalten  Enter: OK  Esc: Abbruch",
             kMinCols - 1));
-    if (!status_.empty()) Put(kMinRows - 2, 0, Fit(status_, kMinCols - 1));
+    const std::deque<std::string>& messages = messages_.Show();
+    int row = kMinRows - 1 - static_cast<int>(messages.size());
+    for (const std::string& line : messages) Put(row++, 0, Fit(line, kMinCols - 1));
 }
 
 void ScreenView::DrawControl(int id) {
@@ -355,6 +405,7 @@ void ScreenView::OpenHelp(const char*) {
 
 void ScreenView::ReadKeys() {
     for (int key; (key = getch()) != ERR;) {
+        if (key == kCtrlC) return logOff_();
         if (key == KEY_RESIZE) {
             ScheduleDraw();
         } else if (!boxes_.empty()) {

@@ -1,19 +1,34 @@
 #!/usr/bin/env bash
 # The terminal screen in a tmux pane of 80x24: what it shows, the keys, a box
-# that stays open while edges keep coming, and what reaches the settings file.
+# that stays open while edges keep coming, what reaches the settings file, and
+# every way the program is stopped.
 set -euo pipefail
 program="$1"
 command -v tmux >/dev/null || { echo "skipped: no tmux"; exit 77; }
 dir="$(mktemp -d)"
 session="chronvk-test-$$"
-trap 'tmux kill-session -t "$session" 2>/dev/null || true; rm -rf "$dir"' EXIT
 export LANG=C.UTF-8 TMUX= TMUX_TMPDIR="$dir"
+sim='[CHRONVK-PORTS]\nCOM2=SIM\n'
+# The program leaves its pid here, so that nothing is removed while it still saves.
+printf '#!/bin/sh\necho $$ > "%s/pid"\nexec "$@"\n' "$dir" > "$dir/run"
+chmod +x "$dir/run"
 
+# Waits up to 30 s for the program to end.
+gone() {
+  [[ -s "$dir/pid" ]] || return 0
+  for _ in $(seq 300); do kill -0 "$(cat "$dir/pid")" 2>/dev/null || return 0; sleep 0.1; done
+  echo "still running"; return 1
+}
+stop() { tmux kill-session -t "$session" 2>/dev/null || true; gone || { kill "$(cat "$dir/pid")"; gone; }; }
+trap 'stop; rm -rf "$dir"' EXIT
+
+# start SETTINGS [VAR=VALUE...|setsid]: the program in a fresh pane.
 start() {
-  printf '[CHRONVK-PORTS]\nCOM2=SIM\n' > "$dir/chronvk.ini"
-  tmux new-session -d -s "$session" -x 80 -y 24 \
-    "LANG=C.UTF-8 '$program' --config '$dir/chronvk.ini' 0 N; echo EXIT \$? > '$dir/exit'; sleep 60"
-  wait_for 'lfd.Telegramm: [01]'
+  stop
+  rm -f "$dir/exit" "$dir/pid"
+  printf "$1" > "$dir/chronvk.ini"
+  local run="env LANG=C.UTF-8 ${2:-} '$dir/run' '$program' --config '$dir/chronvk.ini' 0 N 2> '$dir/err'"
+  tmux new-session -d -s "$session" -x 80 -y 24 "$run; echo EXIT \$? > '$dir/exit'; sleep 60"
 }
 screen() { tmux capture-pane -p -t "$session"; }
 # Waits up to 10 s for the pattern on the screen.
@@ -23,14 +38,20 @@ wait_for() {
 }
 keys() { tmux send-keys -t "$session" "$@"; }
 ended() {
-  for _ in $(seq 100); do [[ -f "$dir/exit" ]] && { grep -q 'EXIT 0' "$dir/exit"; return; }; sleep 0.1; done
+  for _ in $(seq 100); do [[ -f "$dir/exit" ]] && { grep -q "EXIT ${1:-0}" "$dir/exit"; return; }; sleep 0.1; done
   echo "did not end"; screen; exit 1
 }
 bits() { screen | sed -n 's/^ lfd.Telegramm: \([01]*\).*/\1/p'; }
+saved() {
+  for line in "$@"; do
+    grep -qx "$line" "$dir/chronvk.ini" || { echo "not saved: $line"; cat "$dir/chronvk.ini"; exit 1; }
+  done
+}
 
-start
-for text in 'empfangen' 'letzte Einstellung:' '(\*) COM2' '\[x\] autom. beenden' 'Minuten Maximallaufzeit' \
-            'CHRONVK Version 3.0.4' 'f. Linux' '\[Hilfe\]'; do
+# A broken line is warned about before the screen starts, and shown on it.
+start "${sim}broken\n"
+for text in 'lfd.Telegramm: [01]' 'empfangen' 'letzte Einstellung:' '(\*) COM2' '\[x\] autom. beenden' \
+            'Minuten Maximallaufzeit' 'CHRONVK Version 3.0.4' 'f. Linux' '\[Hilfe\]' 'chronvk.ini:3: ignoring'; do
   wait_for "$text"
 done
 # Tab order: COM1, GAME, LPT1, then the five options; Space toggles the UTC box.
@@ -49,19 +70,42 @@ keys Enter BSpace 5
 wait_for '\[   5\]'
 keys Enter
 ended
-grep -qx 'CYCLE=5' "$dir/chronvk.ini" && grep -qx 'UTC=1' "$dir/chronvk.ini" && grep -qx 'COM=2' "$dir/chronvk.ini" ||
-  { echo "Enter did not save the settings:"; cat "$dir/chronvk.ini"; exit 1; }
+saved CYCLE=5 UTC=1 COM=2
 
 # Escape ends without writing anything.
-tmux kill-session -t "$session"; rm -f "$dir/exit"
-start
+start "$sim"
+wait_for 'lfd.Telegramm: [01]'
 keys Space Escape
 ended
 [[ "$(cat "$dir/chronvk.ini")" == $'[CHRONVK-PORTS]\nCOM2=SIM' ]] || { echo "Escape wrote:"; cat "$dir/chronvk.ini"; exit 1; }
 
-# Too small a terminal says so; growing it brings the dialog back.
-tmux kill-session -t "$session"; rm -f "$dir/exit"
-start
+# Ctrl-C is a key on this screen, and ends as a service stop does: saving.
+start "${sim}[CHRONVK]\nCYCLE=10\n"
+wait_for 'lfd.Telegramm: [01]'
+keys Tab Tab Tab Tab Space
+wait_for '\[x\] auf UTC stellen'
+keys C-c
+ended
+saved UTC=1 CYCLE=10
+
+# A terminal that goes away without a hang-up signal (the program in a
+# session of its own) ends it the same way.
+start "$sim" setsid
+wait_for 'lfd.Telegramm: [01]'
+keys Tab Tab Tab Tab Space
+wait_for '\[x\] auf UTC stellen'
+tmux kill-session -t "$session"
+gone
+saved UTC=1
+
+# An unknown terminal type is named.
+start "$sim" TERM=chronvk-nonesuch
+ended 1
+grep -q '"chronvk-nonesuch".*--headless' "$dir/err" || { echo "unknown TERM not said:"; cat "$dir/err"; exit 1; }
+
+# With no port open no edge redraws the screen: a resize shows at once by itself.
+start '[CHRONVK-PORTS]\nCOM2=/dev/null\n'
+wait_for 'Schnittstelle kann nicht geöffnet werden!'
 tmux resize-window -t "$session" -x 60 -y 20
 wait_for 'zu klein'
 tmux resize-window -t "$session" -x 80 -y 24
