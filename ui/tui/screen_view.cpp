@@ -1,6 +1,7 @@
 #include "ui/tui/screen_view.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
 #include <ncurses.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -54,13 +55,13 @@ constexpr Place kPlaces[] = {
     {IDC_TICK, Kind::Button, 15, 26, 3, nullptr},
     {IDC_HELP_BUTTON, Kind::Button, 10, 73, 7, "Hilfe"},
     {IDC_OK, Kind::Button, 14, 73, 7, "OK"},
-    {IDC_COUNTDOWN, Kind::Text, 7, 58, 21, nullptr},
+    {IDC_COUNTDOWN, Kind::Text, 7, 56, 23, nullptr},
     {IDC_MINUTES_LABEL, Kind::Text, 16, 20, 24, nullptr},
     {IDC_BUILD, Kind::Text, 12, 45, 27, nullptr},
     {IDC_STATISTICS, Kind::Text, 2, 3, 76, nullptr},
     {IDC_TELEGRAM, Kind::Text, 5, 3, 76, nullptr},
     {IDC_BITS, Kind::Text, 4, 16, 63, nullptr},
-    {IDC_LAST_SETTING, Kind::Text, 7, 21, 36, nullptr},
+    {IDC_LAST_SETTING, Kind::Text, 7, 21, 33, nullptr},
     {IDC_VERSION, Kind::Text, 10, 45, 27, nullptr},
     {IDC_COPYRIGHT, Kind::Text, 14, 45, 27, nullptr},
 };
@@ -110,6 +111,26 @@ std::string Centre(const std::string& text, int width) {
 }
 
 void Put(int row, int col, const std::string& text) { mvaddstr(row, col, text.c_str()); }
+
+// A Windows-1252 text for a terminal that is not UTF-8: German letters
+// spelled out, anything else outside ASCII a '?', never bytes it would garble.
+std::string AsciiFromWindows1252(std::string_view text) {
+    static constexpr std::pair<unsigned char, const char*> kStandIns[] = {
+        {0xC4, "Ae"}, {0xD6, "Oe"}, {0xDC, "Ue"}, {0xDF, "ss"}, {0xE4, "ae"}, {0xF6, "oe"}, {0xFC, "ue"}, {0xA9, "(c)"},
+    };
+    std::string ascii;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const auto* standIn = std::find_if(std::begin(kStandIns), std::end(kStandIns),
+                                           [byte](const auto& entry) { return entry.first == byte; });
+        if (byte < 0x80) {
+            ascii += c;
+        } else {
+            ascii += standIn != std::end(kStandIns) ? standIn->second : "?";
+        }
+    }
+    return ascii;
+}
 
 // Breaks a text into lines of at most `width` characters, at blanks where it can.
 std::vector<std::string> Wrap(const std::string& text, int width) {
@@ -185,6 +206,7 @@ ScreenView::ScreenView(EventLoop& loop, StderrCapture& messages, std::string set
                        std::function<void()> logOff)
     : LoopDialogView(loop), messages_(messages), settingsPath_(std::move(settingsPath)), logOff_(std::move(logOff)) {
     std::setlocale(LC_ALL, "");
+    utf8_ = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     // Asked first: initscr would end the program with a line nobody sees
     // (stderr is taken), and newterm leaves its half-made screen behind.
     const char* term = std::getenv("TERM");
@@ -235,6 +257,10 @@ void ScreenView::Resized() {
     ScheduleDraw();
 }
 
+std::string ScreenView::Shown(std::string_view text) const {
+    return utf8_ ? Utf8FromWindows1252(text) : AsciiFromWindows1252(text);
+}
+
 void ScreenView::Changed(int, bool) { ScheduleDraw(); }
 
 void ScreenView::ScheduleDraw() {
@@ -251,7 +277,7 @@ void ScreenView::Draw() {
     if (LINES < kMinRows || COLS < kMinCols) {
         curs_set(0);
         Put(0, 0, "CHRONVK: Das Terminal ist zu klein.");
-        Put(1, 0, "Mindestens 80 x 24 Zeichen, bitte vergr\xC3\xB6\xC3\x9F" "ern.");
+        Put(1, 0, Shown("Mindestens 80 x 24 Zeichen, bitte vergr\xF6\xDF" "ern."));
         refresh();
         return;
     }
@@ -279,9 +305,7 @@ void ScreenView::DrawDialog() {
     Put(9, 1, "Anschluss");
     Put(9, 20, "Optionen");
     for (const Place& place : kPlaces) DrawControl(place.id);
-    Put(kMinRows - 1, 0,
-        Fit("Tab/Umschalt+Tab: weiter  Pfeile: Gruppe  Leertaste: umschalten  Enter: OK  Esc: Abbruch",
-            kMinCols - 1));
+    Put(kMinRows - 1, 0, "Tab/Umschalt+Tab weiter  Pfeile Gruppe  Leertaste an/aus  Enter OK  Esc Abbruch");
     const std::deque<std::string>& messages = messages_.Show();
     int row = kMinRows - 1 - static_cast<int>(messages.size());
     for (const std::string& line : messages) Put(row++, 0, Fit(line, kMinCols - 1));
@@ -290,7 +314,7 @@ void ScreenView::DrawDialog() {
 void ScreenView::DrawControl(int id) {
     const Place& place = *PlaceOf(id);
     const Control& control = ControlOf(id);
-    const std::string text = Utf8FromWindows1252(control.text);
+    const std::string text = Shown(control.text);
     std::string shown;
     switch (place.kind) {
         case Kind::Text: shown = Fit(text, place.width); break;
@@ -311,7 +335,7 @@ void ScreenView::DrawControl(int id) {
         }
         case Kind::Button: {
             if (id == IDC_TICK) {
-                shown = "[\xE2\x9C\x93]";
+                shown = utf8_ ? "[\xE2\x9C\x93]" : "[v]";
                 break;
             }
             shown = "[";
@@ -362,7 +386,7 @@ void ScreenView::DrawHelp() {
     const std::string lines[] = {
         "CHRONVK stellt die Uhr nach dem Zeitzeichen DCF77.",
         "",
-        "COM1-COM4, LPT1-LPT4, GAME  Anschluss des Empf\xC3\xA4ngers",
+        Shown("COM1-COM4, LPT1-LPT4, GAME  Anschluss des Empf\xE4ngers"),
         "Empfangstest            nur empfangen, nichts stellen",
         "auf UTC stellen         Einstellungen in UTC anzeigen und loggen",
         "Log schreiben           jede Einstellung in CHRONVK.LOG",
@@ -373,7 +397,7 @@ void ScreenView::DrawHelp() {
         "Einstellungen: " + settingsPath_,
         "Log: CHRONVK.LOG im Arbeitsverzeichnis",
         "",
-        "Beliebige Taste: zur\xC3\xBC" "ck",
+        Shown("Beliebige Taste: zur\xFC" "ck"),
     };
     const int height = 16, width = 72, top = 4, left = 4;
     for (int row = 0; row < height; ++row) Put(top + row, left, std::string(static_cast<std::size_t>(width), ' '));
@@ -386,7 +410,7 @@ void ScreenView::DrawHelp() {
 
 int ScreenView::MessageBox(std::string_view text, std::string_view caption, unsigned, BoxOwner) {
     if (ending_) return kBoxAnswerOk;
-    boxes_.push_back({Utf8FromWindows1252(caption), Utf8FromWindows1252(text)});
+    boxes_.push_back({Shown(caption), Shown(text)});
     const std::size_t depth = boxes_.size();
     ScheduleDraw();
     // Like a Windows box: the loop goes on (edges, timer, network) until it is answered.

@@ -55,9 +55,10 @@ public:
 
 private:
     struct Box {
-        std::string caption, text;  // UTF-8
+        std::string caption, text;  // as drawn
     };
     void Changed(int id, bool text) override;
+    std::string Shown(std::string_view text) const;
     void ScheduleDraw();
     void Draw();
     void DrawDialog();
@@ -76,6 +77,7 @@ private:
     std::string settingsPath_;
     std::function<void()> logOff_;
     screen* screen_ = nullptr;
+    bool utf8_ = false;
     int keysSource_ = 0;
     std::vector<Box> boxes_;
     bool helpShown_ = false;

@@ -51,7 +51,8 @@ saved() {
 # A broken line is warned about before the screen starts, and shown on it.
 start "${sim}broken\n"
 for text in 'lfd.Telegramm: [01]' 'empfangen' 'letzte Einstellung:' '(\*) COM2' '\[x\] autom. beenden' \
-            'Minuten Maximallaufzeit' 'CHRONVK Version 3.0.4' 'f. Linux' '\[Hilfe\]' 'chronvk.ini:3: ignoring'; do
+            'Minuten Maximallaufzeit' 'CHRONVK Version 3.0.4' 'f. Linux' '\[Hilfe\]' 'chronvk.ini:3: ignoring' \
+            'Enter OK  Esc Abbruch$'; do
   wait_for "$text"
 done
 # Tab order: COM1, GAME, LPT1, then the five options; Space toggles the UTC box.
@@ -80,8 +81,9 @@ ended
 [[ "$(cat "$dir/chronvk.ini")" == $'[CHRONVK-PORTS]\nCOM2=SIM' ]] || { echo "Escape wrote:"; cat "$dir/chronvk.ini"; exit 1; }
 
 # Ctrl-C is a key on this screen, and ends as a service stop does: saving.
+# The countdown fits whole.
 start "${sim}[CHRONVK]\nCYCLE=10\n"
-wait_for 'lfd.Telegramm: [01]'
+wait_for 'Restlaufzeit  *[0-9][0-9]* s$'
 keys Tab Tab Tab Tab Space
 wait_for '\[x\] auf UTC stellen'
 keys C-c
@@ -103,11 +105,12 @@ start "$sim" TERM=chronvk-nonesuch
 ended 1
 grep -q '"chronvk-nonesuch".*--headless' "$dir/err" || { echo "unknown TERM not said:"; cat "$dir/err"; exit 1; }
 
-# With no port open no edge redraws the screen: a resize shows at once by itself.
-start '[CHRONVK-PORTS]\nCOM2=/dev/null\n'
-wait_for 'Schnittstelle kann nicht geöffnet werden!'
+# Outside UTF-8 the German letters are spelled out. With no port open no edge
+# redraws the screen: a resize shows at once by itself.
+start '[CHRONVK-PORTS]\nCOM2=/dev/null\n' LANG=C
+wait_for 'Schnittstelle kann nicht geoeffnet werden!'
 tmux resize-window -t "$session" -x 60 -y 20
-wait_for 'zu klein'
+wait_for 'bitte vergroessern'
 tmux resize-window -t "$session" -x 80 -y 24
 wait_for 'letzte Einstellung:'
 echo "screen ok"
