@@ -100,9 +100,10 @@ public:
         dialog.reset();
         strictConfirmation = false;
     }
-    TDlgDCF77& Start() {
+    TDlgDCF77& Start(RefclockSamples* samples = nullptr) {
         dialog = std::make_unique<TDlgDCF77>(
             DialogServices{view, profile, version, library, port, clock, systemClock, launcher});
+        dialog->SetTimeSamples(samples);
         dialog->SetupWindow();
         return *dialog;
     }

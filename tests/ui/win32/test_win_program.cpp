@@ -247,18 +247,6 @@ TEST_F(WinProgram, TheKeyboardKeepsItsWayAfterEnterOnTheTickAFailedPortAndTheRec
     SendMessageA(Item(IDC_RECEPTION_TEST), BM_CLICK, 0, 0);  // disables itself and all up to Help
     EXPECT_EQ(GetFocus(), Item(IDC_HELP_BUTTON));
 
-    // The tick, disabled now, is drawn so.
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ before = SelectObject(dc, CreateBitmap(14, 20, 1, 32, nullptr));
-    std::string pictures[2];
-    for (UINT state : {0u, UINT{ODS_DISABLED}}) {
-        DRAWITEMSTRUCT draw{ODT_BUTTON, IDC_TICK, 0, ODA_DRAWENTIRE, state, Item(IDC_TICK), dc, {0, 0, 14, 20}, 0};
-        SendMessageA(Dialog(), WM_DRAWITEM, IDC_TICK, reinterpret_cast<LPARAM>(&draw));
-        for (int i = 0; i < 14 * 20; ++i) pictures[state != 0] += std::to_string(GetPixel(dc, i % 14, i / 14));
-    }
-    EXPECT_NE(pictures[0], pictures[1]);
-    DeleteObject(SelectObject(dc, before));
-    DeleteDC(dc);
 }
 
 TEST(WinResources, TheStringTableHoldsTheProgramsTextsInItsCodePage) {
