@@ -1,7 +1,5 @@
 #include "input/edge_log.h"
 
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -95,8 +93,7 @@ bool EdgeRecorder::Open(const char* path, std::string& why) {
     // A FIFO would hold the open (or, read by nobody, the first edge) for
     // good, and a device like /dev/full fails only when written to: both
     // would be found out minutes later or never.
-    struct stat info{};
-    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (NamesNonRegularFile(path)) {
         why = "not a regular file";
         return false;
     }

@@ -39,6 +39,10 @@ std::size_t FormatEdgeLine(Edge edge, char* out);
 // any case, with any extension ("com1.log" is the port COM1).
 bool IsReservedDeviceName(std::string_view path);
 
+// Per platform (input/<platform>/edge_log_<platform>.cpp): whether `path`
+// names something that exists but is no regular file (a FIFO, a device, a folder).
+bool NamesNonRegularFile(const char* path);
+
 // An edge log being recorded live: each edge appended and flushed as it comes,
 // so a program that is stopped loses nothing it has received.
 class EdgeRecorder {
