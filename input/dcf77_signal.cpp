@@ -102,7 +102,8 @@ void SignalSecond(const EdgeStreamOptions& options, int64_t t, int64_t& minuteSt
         second = 60;
         return;
     }
-    const int64_t utc = leap != 0 && t >= leap ? t - kLeapSecondMs : t;
+    int64_t utc = leap != 0 && t >= leap ? t - kLeapSecondMs : t;
+    if (options.jumpAtUtcMs != 0 && utc >= options.jumpAtUtcMs) utc += options.jumpByMs;
     minuteStart = FloorDiv(utc, kMinuteMs) * kMinuteMs;
     second = static_cast<int>((utc - minuteStart) / kSecondMs);
 }
@@ -159,6 +160,8 @@ void GenerateEdges(const EdgeStreamOptions& options, EdgeSinkFn sink, void* cont
                 plan.spikeBegin = spikeAt;
                 plan.spikeEnd = spikeAt + spikeWidth;
             }
+            const int64_t stuck = second * kSecondMs - options.stuckFromUtcMs;
+            if (options.stuckForMs != 0 && stuck >= 0 && stuck < options.stuckForMs) plan = SecondPlan{};
         }
         const uint8_t level = plan.Active(t - second * kSecondMs) ? activeLevel : idleLevel;
         if (level == lastLevel) continue;

@@ -87,6 +87,16 @@ struct EdgeStreamOptions {
     // the minute before it has 61 seconds (second 59 a 0, second 60 no mark),
     // and from then on the signal runs a second behind the stamps.
     int64_t leapSecondUtcMs = 0;
+
+    // A sender whose time steps by `jumpByMs` from the UTC instant `jumpAtUtcMs`
+    // on (a whole number of minutes: an hour, a day, or one back, which sends
+    // a minute twice); 0: never. The stamps and the true time go on unmoved.
+    int64_t jumpAtUtcMs = 0;
+    int64_t jumpByMs = 0;
+    // The carrier without its marks for `stuckForMs` from `stuckFromUtcMs` on:
+    // the line stays idle.
+    int64_t stuckFromUtcMs = 0;
+    int64_t stuckForMs = 0;
 };
 
 // The UTC instant (leap seconds not counted) of the moment a stamp of the
