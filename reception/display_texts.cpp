@@ -1,6 +1,9 @@
 #include "reception/display_texts.h"
 
+#include <string>
+
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 
 FixedText<60> bitLine;
 FixedText<120> telegramLine;
@@ -78,8 +81,19 @@ void BuildStatusLines(const TDcfState& state) {
     }
     telegramLine.Append("  komplett: ");
     char digits[24];
-    telegramLine.Append(text_detail::FormatDecimal(state.telegramsStored, digits));
-    telegramLine.Append("/3");
+    if (robustReception) {
+        // How far the evidence has come toward a confirmation, and once the
+        // time is locked, how much of the last minutes agrees with it.
+        const robust::Status status = robust::CurrentStatus();
+        if (status.phase == robust::Phase::Locked) telegramLine.Append("fest ");
+        const char* percent = text_detail::FormatDecimal(status.percent, digits);
+        for (std::size_t width = std::char_traits<char>::length(percent); width < 3; ++width) telegramLine.Append(" ");
+        telegramLine.Append(percent);
+        telegramLine.Append(" %");
+    } else {
+        telegramLine.Append(text_detail::FormatDecimal(state.telegramsStored, digits));
+        telegramLine.Append("/3");
+    }
 
     statisticsLine.Clear();
     statisticsLine.Append("Syn.vers. ");

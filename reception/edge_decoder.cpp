@@ -1,5 +1,6 @@
 #include "reception/edge_decoder.h"
 
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 #include "reception/telegram_decoder.h"
 
@@ -37,7 +38,8 @@ int32_t Difference(int32_t later, int32_t earlier) {
 
 void LoseSynchronisation(TDcfState& state) {
     ClearBits();
-    state.current.markTime = 0;
+    // Robust reception keeps its minute on its own grid.
+    if (!robustReception) state.current.markTime = 0;
     state.syncAttempts = state.syncAttempts + 1u;
 }
 
@@ -49,6 +51,7 @@ void ResetReception() {
     timeConfirmed = 0;
     decoder = EdgeDecoderState{};
     strict::Reset();
+    robust::Reset();
 }
 
 const MinuteFrame& LastMinuteFrame() { return decoder.minute; }
@@ -116,7 +119,7 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
         const int32_t gap = Difference(now, decoder.markEndTime);
         if (gap > kMinuteGap) {
             if (state.buffer.bitCount == 59) {
-                state.current.markTime = now;
+                if (!robustReception) state.current.markTime = now;
                 decoder.minute.lastMarkToMinute = Difference(now, decoder.markStartTime);
                 decoder.minute.lastMarkSpacing =
                     Difference(decoder.markStartTime, decoder.previousMarkStartTime);
@@ -132,4 +135,5 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
         decoder.markStartTime = now;
     }
     decoder.lastEdgeTime = now;
+    if (robustReception) robust::OnEdge(state, level, stampMs);
 }

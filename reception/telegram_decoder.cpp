@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 
 namespace {
@@ -42,7 +43,9 @@ void CopyTelegram(TDcfTelegram& to, const TDcfTelegram& from) {
     std::memcpy(&to, &from, sizeof(TDcfTelegram));
 }
 
-void Confirm(TDcfState& state) {
+}  // namespace
+
+void ConfirmCurrent(TDcfState& state) {
     state.confirmedCount = state.confirmedCount + 1u;
     CopyTelegram(state.history[0], state.history[1]);
     CopyTelegram(state.history[1], state.current);
@@ -53,6 +56,22 @@ void Confirm(TDcfState& state) {
     if (state.logEnabled) state.logRequest = 1;
     if (state.autoEnd) state.endRequest = 1;
     if (uint8_t* flag = ResolveConfirmFlag(state.confirmFlagPtr)) *flag = 1;
+}
+
+namespace {
+
+// The telegram in the bit buffer, decoded as it stands.
+void DecodeFields(TDcfTelegram& telegram) {
+    telegram.callBit = static_cast<uint8_t>(GetBit(15));
+    telegram.dstAnnounce = static_cast<uint8_t>(GetBit(16));
+    telegram.summerTime = static_cast<uint8_t>(GetBit(17));
+    telegram.leapAnnounce = static_cast<uint8_t>(GetBit(19));
+    telegram.hour = Field(29, {1, 2, 4, 8, 10, 20});
+    telegram.minute = Field(21, {1, 2, 4, 8, 10, 20, 40});
+    telegram.weekday = static_cast<int16_t>(Field(42, {1, 2, 4}) & 7);
+    telegram.day = Field(36, {1, 2, 4, 8, 10, 20});
+    telegram.month = Field(45, {1, 2, 4, 8, 10});
+    telegram.year = Field(50, {1, 2, 4, 8, 10, 20, 40, 80});
 }
 
 }  // namespace
@@ -77,18 +96,11 @@ void DecodeTelegram() {
     TDcfTelegram& current = state.current;
 
     state.telegramCount = state.telegramCount + 1u;
-    current.valid = 0;
-
-    current.callBit = static_cast<uint8_t>(GetBit(15));
-    current.dstAnnounce = static_cast<uint8_t>(GetBit(16));
-    current.summerTime = static_cast<uint8_t>(GetBit(17));
-    current.leapAnnounce = static_cast<uint8_t>(GetBit(19));
-    current.hour = Field(29, {1, 2, 4, 8, 10, 20});
-    current.minute = Field(21, {1, 2, 4, 8, 10, 20, 40});
-    current.weekday = static_cast<int16_t>(Field(42, {1, 2, 4}) & 7);
-    current.day = Field(36, {1, 2, 4, 8, 10, 20});
-    current.month = Field(45, {1, 2, 4, 8, 10});
-    current.year = Field(50, {1, 2, 4, 8, 10, 20, 40, 80});
+    // Robust reception owns the current telegram: the minute only counts here.
+    TDcfTelegram counted{};
+    TDcfTelegram& decoded = robustReception ? counted : current;
+    decoded.valid = 0;
+    DecodeFields(decoded);
 
     // A 1 received in second 0 never rejects a telegram: the bit is dropped first.
     state.buffer.bits[0] &= ~uint32_t{1};
@@ -101,10 +113,11 @@ void DecodeTelegram() {
     if (EvenParity(36, 58)) flags |= kCheckDateParity;
     state.checkFlags = flags;
     if (flags != kAllChecks) return;
-    if (strictConfirmation && !strict::SoundTelegram()) return;  // malformed in the statistics
+    if ((strictConfirmation || robustReception) && !strict::SoundTelegram()) return;  // malformed in the statistics
 
     state.validCount = state.validCount + 1u;
-    current.valid = 1;
+    decoded.valid = 1;
+    if (robustReception) return;
 
     const strict::TelegramFacts facts =
         strictConfirmation ? strict::FactsOf(current, LastMinuteFrame()) : strict::TelegramFacts{};
@@ -124,7 +137,7 @@ void DecodeTelegram() {
                       (!strictConfirmation || (strict::ChainHolds(facts) && strict::OnTimeLine(facts)));
     if (fits) {
         if (strictConfirmation) strict::Slide(facts);
-        Confirm(state);
+        ConfirmCurrent(state);
     } else {
         state.telegramsStored = 0;
         state.history[0].valid = 0;

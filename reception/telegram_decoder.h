@@ -7,6 +7,11 @@
 
 void DecodeTelegram();
 
+// A confirmation of the record's current telegram: counted, taken into the
+// window, and the requests raised (none in reception-test mode). Robust
+// reception confirms its own times through it.
+void ConfirmCurrent(TDcfState& state);
+
 // 1 if bits first..last (inclusive) of the record in use hold an even number of ones.
 int EvenParity(int first, int last);
 
