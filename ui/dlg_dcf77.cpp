@@ -7,6 +7,7 @@
 #include "network/network.h"
 #include "reception/display_texts.h"
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 #include "ui/settings.h"
 #include "ui/ui_strings.h"
@@ -155,9 +156,11 @@ void TDlgDCF77::LoadSettings() {
     const bool server = Low16(profile.GetInt(PROFILE_FILE_SERVER, 1)) != 0;
     state.serverEnabled = server ? 1 : 0;
     view_.SetCheck(IDC_SERVER, server);
-    // Only an edited profile switches it on; the clean-up leaves the key alone.
-    strictConfirmation =
-        strictRequired_ || samples_ != nullptr || Low16(profile.GetInt(PROFILE_STRICT, 0)) != 0;
+    // Only an edited profile switches them on; the clean-up leaves the keys
+    // alone. A daemon fed from here gets robust reception, which includes
+    // every strict check.
+    robustReception = robustRequired_ || samples_ != nullptr || Low16(profile.GetInt(PROFILE_ROBUST, 0)) != 0;
+    strictConfirmation = !robustReception && (strictRequired_ || Low16(profile.GetInt(PROFILE_STRICT, 0)) != 0);
 
     for (const PortButton& button : kPortButtons) view_.SetCheck(button.id, false);
     const int32_t port = profile.GetInt(PROFILE_COM, PORT_CODE_COM2);

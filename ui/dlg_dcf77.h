@@ -109,12 +109,14 @@ public:
 
     // Time samples for a reference-clock output; nullptr: none. Set before
     // the set-up. A daemon fed from here needs every minute and only times
-    // strict mode trusts: strict confirmation is then on whatever the profile
-    // says, and neither auto-end nor the setting pause applies (both options
-    // still show and are saved).
+    // that hold: robust reception (every strict check included) is then on
+    // whatever the profile says, and neither auto-end nor the setting pause
+    // applies (both options still show and are saved).
     void SetTimeSamples(RefclockSamples* samples) { samples_ = samples; }
-    // Strict confirmation whatever the profile says; before the set-up.
+    // Strict confirmation, or robust reception, whatever the profile says;
+    // before the set-up.
     void RequireStrictConfirmation() { strictRequired_ = true; }
+    void RequireRobustReception() { robustRequired_ = true; }
 
     // True once the clean-up has run (the record is no longer ours).
     bool CleanedUp() const { return cleanedUp_; }
@@ -191,4 +193,5 @@ private:
     bool reopenIfRefused_ = false;
     bool saveFailed_ = false;
     bool strictRequired_ = false;
+    bool robustRequired_ = false;
 };

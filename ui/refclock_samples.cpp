@@ -4,6 +4,7 @@
 
 #include "clock/clock_setting.h"
 #include "clock/system_time.h"
+#include "reception/robust_reception.h"
 #include "timebase/civil_days.h"
 
 namespace {
@@ -46,21 +47,38 @@ std::optional<int64_t> ConfirmedMinuteUtc(const TDcfState& state) {
     return UtcSeconds(utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, 0);
 }
 
+namespace {
+
+// A2 is sent for an hour before a leap second: the daemon is warned from the
+// first confirmed minute that carries it. Not in the minute the leap second
+// ends, though: a daemon takes its samples in late, and one still warned after
+// midnight would insert another second at the end of the new day.
+int LeapIndicator(int64_t minuteUtc, bool announced) {
+    const bool leapMinute = (minuteUtc + 60) % kSecondsPerDay == 0;
+    return announced && !leapMinute ? kLeapInsert : 0;
+}
+
+}  // namespace
+
 void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs) {
+    if (robustReception) {
+        // Every second mark on the grid of a locked time is a sample.
+        const robust::GridMark& mark = robust::MarkOfLastEdge();
+        if (mark.valid) {
+            const int64_t minute = mark.utcSecond - mark.utcSecond % 60;
+            Emit(mark.utcSecond, stampMs, LeapIndicator(minute, mark.leapAnnounced));
+        }
+        return;
+    }
     if (confirmed) {
         const std::optional<int64_t> minute = ConfirmedMinuteUtc(state);
         running_ = minute.has_value();
         if (!running_) return;
         minuteUtc_ = *minute;
         minuteStamp_ = stampMs;
-        // A2 is sent for an hour before a leap second: the daemon is warned
-        // from the first confirmed minute that carries it. Not in the minute
-        // the leap second ends, though: a daemon takes its samples in late,
-        // and one still warned after midnight would insert another second at
-        // the end of the new day.
-        const bool leapMinute = (minuteUtc_ + 60) % kSecondsPerDay == 0;
-        leap_ = state.current.leapAnnounce != 0 && !leapMinute ? kLeapInsert : 0;
-        Emit(0, stampMs);
+        leap_ = LeapIndicator(minuteUtc_, state.current.leapAnnounce != 0);
+        second_ = 0;
+        Emit(minuteUtc_, stampMs, leap_);
         return;
     }
     if (!running_) return;
@@ -79,19 +97,19 @@ void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t
         running_ = false;
         return;
     }
-    Emit(count, stampMs);
+    second_ = count;
+    Emit(minuteUtc_ + count, stampMs, leap_);
 }
 
-void RefclockSamples::Emit(int second, uint32_t stampMs) {
+void RefclockSamples::Emit(int64_t referenceSeconds, uint32_t stampMs, int leap) {
     // Read both clocks together: the edge's age on the monotonic clock
     // carries its stamp over to the real-time scale.
     const RealTime now = realTime_.Now();
     const uint32_t age = milliseconds_.NowMs() - stampMs;
     TimeSample sample;
-    sample.reference = {minuteUtc_ + second, 0};
+    sample.reference = {referenceSeconds, 0};
     sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
-    sample.leap = leap_;
-    second_ = second;
+    sample.leap = leap;
     output_.Send(sample);
 }
 

@@ -57,7 +57,7 @@ public:
     bool Running() const { return running_; }
 
 private:
-    void Emit(int second, uint32_t stampMs);
+    void Emit(int64_t referenceSeconds, uint32_t stampMs, int leap);
 
     MillisecondClock& milliseconds_;
     RealTimeClock& realTime_;

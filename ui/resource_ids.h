@@ -92,6 +92,8 @@
 #define PROFILE_COM "COM"
 /* Opt-in, read at set-up and never written: stricter trust in a time. */
 #define PROFILE_STRICT "STRICT"
+/* Opt-in the same way: confirmation that holds under noise (strict included). */
+#define PROFILE_ROBUST "ROBUST"
 /* Where time samples go for an NTP daemon: shm:N or sock:PATH. */
 #define PROFILE_REFCLOCK "REFCLOCK"
 

@@ -13,6 +13,7 @@
 #include "input/port_sampler.h"
 #include "network/network.h"
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 #include "tests/support/clock_fakes.h"
 #include "tests/support/fake_clock.h"
@@ -98,7 +99,7 @@ public:
     }
     void TearDown() override {
         dialog.reset();
-        strictConfirmation = false;
+        strictConfirmation = robustReception = false;
     }
     TDlgDCF77& Start(RefclockSamples* samples = nullptr) {
         dialog = std::make_unique<TDlgDCF77>(

@@ -7,6 +7,7 @@
 
 #include "input/dcf77_signal.h"
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 #include "tests/support/fake_clock.h"
 #include "ui/refclock_samples.h"
@@ -29,14 +30,15 @@ public:
 
 
 // Feeds the edges through the decoder as the dialog does with an output, in
-// strict mode; checks every sample names its mark's second and carries the
-// machine's reading there, less half a sampling period. Returns the reference
-// seconds in milliseconds, and the samples in `all`.
+// strict mode or robust; checks every sample names its mark's second and
+// carries the machine's reading there, less half a sampling period. Returns
+// the reference seconds in milliseconds, and the samples in `all`.
 std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::vector<dcf77::SampledEdge>& edges,
-                            std::vector<TimeSample>* all = nullptr) {
+                            std::vector<TimeSample>* all = nullptr, bool robust = false) {
     ResetReception();
     StoreConfirmFlag(*dcfPtr);
-    strictConfirmation = true;
+    strictConfirmation = !robust;
+    robustReception = robust;
     FakeMillisecondClock milliseconds;
     Recorder recorder;
     RefclockSamples samples(milliseconds, recorder, recorder);
@@ -55,7 +57,7 @@ std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::
                                  sample.receive.nanoseconds - sample.reference.nanoseconds;
         EXPECT_EQ(offsetNs, (options.phaseMs + kAheadMs) * 1'000'000 - kHalfSamplingPeriodNs);
     }
-    strictConfirmation = false;
+    strictConfirmation = robustReception = false;
     if (all) *all = recorder.samples;
     return seconds;
 }
@@ -69,17 +71,19 @@ TEST(RefclockSamples, EverySecondMarkAfterTheConfirmationIsOneTrueSample) {
         {"plain minutes", UtcMs(2026, 12, 6, 13, 2)},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+      for (const bool robust : {false, true}) {
+        SCOPED_TRACE(std::string(c.name) + (robust ? ", robust" : ""));
         dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(c.minuteUtcMs, 6);
         options.firstStampMs = 0xFFFFFFFFu - 200000u;
         options.phaseMs = 10;
-        const std::vector<int64_t> seconds = Replay(options, dcf77::GenerateEdgeVector(options));
+        const std::vector<int64_t> seconds = Replay(options, dcf77::GenerateEdgeVector(options), nullptr, robust);
         // From the third telegram's mark on, 59 marks a minute (none in
         // second 59), up to the sixth minute mark.
         ASSERT_EQ(seconds.size(), 3u * 59 + 1);
         EXPECT_EQ(seconds.front(), c.minuteUtcMs + 3 * kMinuteMs);
         for (std::size_t i = 1; i < seconds.size(); ++i)
             EXPECT_EQ(seconds[i] - seconds[i - 1], seconds[i] % kMinuteMs == 0 ? 2000 : 1000) << i;
+      }
     }
 }
 

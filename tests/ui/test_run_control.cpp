@@ -122,9 +122,9 @@ TEST_F(RunControlTest, AutoEndSwitchAndLeavingTheField) {
     EXPECT_EQ(view.boxes.back().substr(0, 22), "Fehler|Maximallaufzeit");
 }
 
-// A daemon's reference clock: strict whatever the profile says, and it neither
+// A daemon's reference clock: robust whatever the profile says, and it neither
 // ends, nor pauses, nor counts down, whatever auto-end and the minutes say.
-TEST_F(RunControlTest, ANtpOutputRunsOnInStrictMode) {
+TEST_F(RunControlTest, ANtpOutputRunsOnInRobustMode) {
     struct : TimeSampleOutput, RealTimeClock {
         void Send(const TimeSample&) override {}
         RealTime Now() override { return {}; }
@@ -135,7 +135,7 @@ TEST_F(RunControlTest, ANtpOutputRunsOnInStrictMode) {
         profile.keys = {{"AUTOEND", autoEnd}, {"CYCLE", "10"}};
         Start(&samples);
         ConfirmingEdge();
-        EXPECT_TRUE(strictConfirmation);
+        EXPECT_TRUE(robustReception);
         EXPECT_EQ(dialog->runMode + view.posted, 0) << autoEnd << ": no countdown, no close";
         EXPECT_TRUE(port.open) << autoEnd << ": no pause";
     }

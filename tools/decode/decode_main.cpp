@@ -15,7 +15,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict] [--dump]\n"
+    "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict|--robust] [--dump]\n"
     "                      [--program [PROGRAM OPTIONS]] [FILE]\n"
     "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
     "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
@@ -23,7 +23,8 @@ constexpr const char* kUsage =
     "A confirmed minute first prints <n> set YYYY-MM-DD HH:MM:SS UTC, the time the clock\n"
     "would get (or <n> refused ... when the clock would refuse it); --utc reports the\n"
     "setting line in UTC; --strict also wants exact framing, an exact minute chain and\n"
-    "sound dates before it trusts a time.\n"
+    "sound dates before it trusts a time; --robust follows the seconds and weighs the\n"
+    "evidence of many minutes, strict checks included.\n"
     "The system clock is never set.\n"
     "Live: --port CODE [--device DEV] [--record FILE] receives through the port sampler\n"
     "(CODE 1-4 COM, 11-14 LPT, 20 game port; DEV e.g. SIM or /dev/ttyUSB0 overrides the\n"
@@ -127,6 +128,8 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
             options.receptionTest = true;
         } else if (arg == "--strict") {
             options.strict = true;
+        } else if (arg == "--robust") {
+            options.robust = true;
         } else if (arg == "--program") {
             options.program = true;
         } else if (arg == "--auto-end" || arg == "--log" || arg == "--server") {

@@ -80,7 +80,9 @@ public:
         groupNameNumber = -1;
         masterNameNumber = 0;
         auto flag = [](bool on) { return on ? "1" : "0"; };
-        profile_.keys = {{PROFILE_UTC, flag(options.utc)}, {PROFILE_STRICT, flag(options.strict)}};
+        profile_.keys = {{PROFILE_UTC, flag(options.utc)},
+                         {PROFILE_STRICT, flag(options.strict)},
+                         {PROFILE_ROBUST, flag(options.robust)}};
         if (options.program) {
             profile_.keys.insert({{PROFILE_AUTOEND, flag(options.autoEnd)},
                                   {PROFILE_CYCLE, options.minutes},

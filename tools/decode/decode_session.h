@@ -19,6 +19,7 @@ struct DecodeOptions {
     bool utc = false;
     bool dump = false;
     bool strict = false;
+    bool robust = false;
     // The running program, with the settings its profile would hold.
     bool program = false;
     bool autoEnd = false;

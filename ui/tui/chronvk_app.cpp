@@ -27,12 +27,13 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict]\n"
+    "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]\n"
     "               [--refclock shm:N|sock:PATH] [1 [N]]\n"
     "  --headless     no screen: changes as lines on stdout, messages on stderr\n"
     "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
     "  --record FILE  append every edge to FILE as an edge log\n"
     "  --strict       trust a time only under the strict confirmation rules\n"
+    "  --robust       follow the seconds and weigh many minutes: holds under noise\n"
     "  --refclock TO  serve the time to an NTP daemon (shm:N, NTP shared memory\n"
     "                 unit N, or sock:PATH, chrony's socket) and leave the clock to it\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
@@ -75,6 +76,8 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             options.headless = true;
         } else if (arg == "--strict") {
             options.strict = true;
+        } else if (arg == "--robust") {
+            options.robust = true;
         } else if ((arg == "--config" || arg == "--record") && i + 1 < argc) {
             (arg == "--config" ? options.config : options.record) = argv[++i];
         } else if (arg == "--refclock" && i + 1 < argc && ParseRefclockSetting(argv[i + 1])) {
@@ -171,6 +174,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     view->Attach(dialog);
     if (samples) dialog.SetTimeSamples(&*samples);
     if (options.strict) dialog.RequireStrictConfirmation();
+    if (options.robust) dialog.RequireRobustReception();
     EdgeForwarder edges(dialog, record);
     loop.SetEdgeHandler(&edges);
     nbt::UdpTransport& network = SystemNbtTransport();

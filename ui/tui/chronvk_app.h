@@ -1,7 +1,7 @@
 // The chronvk program on Linux: options, the profile file, the dialog's
 // behaviour on the terminal screen or headless, all on one event loop.
 //
-//   chronvk [--headless] [--config FILE] [--record FILE] [--strict]
+//   chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]
 //           [--refclock shm:N|sock:PATH] [ARG1 [ARG2]]
 //
 // ARG1 and ARG2 are the Windows program's arguments ("1": the other
@@ -17,6 +17,7 @@ class SystemClock;
 struct AppOptions {
     bool headless = false;
     bool strict = false;
+    bool robust = false;
     std::string config;  // empty: the default place
     std::string record;  // empty: no edge log
     std::string refclock;  // empty: as the profile's REFCLOCK says
