@@ -7,8 +7,8 @@
 //
 // Per row, summed over the seeds: the median minutes to the first right
 // setting, the share of the minutes after it that brought a right setting, and
-// the settings that were wrong (a minute mark half a second or more away from
-// the time the telegram named). Telegrams whose date cannot exist are refused
+// the settings that were wrong (the time the clock would get half a second or
+// more away from the true time). Telegrams whose date cannot exist are refused
 // by the clock and counted as neither. Then interference that repeats every
 // minute, and what other strict bounds would have done.
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "input/dcf77_signal.h"
 #include "reception/dcf_state.h"
 #include "reception/edge_decoder.h"
+#include "reception/robust_reception.h"
 #include "reception/strict_confirmation.h"
 
 namespace {
@@ -36,11 +37,14 @@ struct Tally {
     long laterMinutes = 0;  // minutes after the first right setting
 };
 
-void Replay(const std::vector<dcf77::SampledEdge>& edges, const EdgeStreamOptions& options, bool strict,
+enum class Mode { Default, Strict, Robust };
+
+void Replay(const std::vector<dcf77::SampledEdge>& edges, const EdgeStreamOptions& options, Mode mode,
             Tally& tally) {
     ResetReception();
     StoreConfirmFlag(ownDcfState);
-    strictConfirmation = strict;
+    strictConfirmation = mode == Mode::Strict;
+    robustReception = mode == Mode::Robust;
 
     const int64_t runEnd = dcf77::StampUtcMs(options, options.firstStampMs) + options.durationMs;
     int64_t firstRightAt = -1;
@@ -54,8 +58,11 @@ void Replay(const std::vector<dcf77::SampledEdge>& edges, const EdgeStreamOption
         state.telegramsStored = 2;
         if (!IsRealTelegramTime(t)) continue;
         const int year = FourDigitYear(t.year);
+        // The time the clock gets: the minute named, and the whole seconds
+        // since its mark when the confirmation comes later than the mark.
         const int64_t named = dcf77::UtcMs(year, t.month, t.day, t.hour, t.minute) -
-                              (t.summerTime ? 2 : 1) * dcf77::kHourMs;
+                              (t.summerTime ? 2 : 1) * dcf77::kHourMs +
+                              SecondsSinceMark(edge.stampMs, t.markTime) * dcf77::kSecondMs;
         const int64_t atMark = dcf77::StampUtcMs(options, edge.stampMs);
         if (std::llabs(named - atMark) >= 500) {
             ++tally.wrong;
@@ -69,9 +76,13 @@ void Replay(const std::vector<dcf77::SampledEdge>& edges, const EdgeStreamOption
             ++tally.laterRight;
         }
     }
-    if (firstRightAt >= 0) tally.laterMinutes += (runEnd - firstRightAt) / dcf77::kMinuteMs;
+    // The minute marks after the first right setting, the run's last included.
+    if (firstRightAt >= 0) {
+        tally.laterMinutes += dcf77::FloorDiv(runEnd - dcf77::kTailMs, dcf77::kMinuteMs) -
+                              dcf77::FloorDiv(firstRightAt, dcf77::kMinuteMs);
+    }
     ++tally.seeds;
-    strictConfirmation = false;
+    strictConfirmation = robustReception = false;
 }
 
 void PrintHalf(const Tally& t) {
@@ -108,45 +119,63 @@ const Run kDay{"day", dcf77::UtcMs(2026, 12, 6, 0, 0)};
 const Run kSummerChange{"summer change", dcf77::UtcMs(2026, 3, 28, 18, 0)};
 const Run kWinterChange{"winter change", dcf77::UtcMs(2026, 10, 24, 18, 0)};
 const Run kLeapSecond{"leap second", dcf77::UtcMs(2026, 12, 31, 18, 0), dcf77::UtcMs(2027, 1, 1)};
+const Run kNewYear{"New Year", dcf77::UtcMs(2027, 12, 31, 18, 0)};
+const Run kLeapDay{"29 February", dcf77::UtcMs(2028, 2, 28, 18, 0)};
 
+struct Noise {
+    double flips;
+    double missing;
+    double glitches = 0;
+    uint32_t jitterMs = 3;  // 60: each edge 0 to 60 ms late, 30 ms either side of its mean
+};
+
+void PrintModes(const char* label, const Tally (&tallies)[3]) {
+    std::printf("%s", label);
+    for (const Tally& t : tallies) PrintHalf(t);
+    std::printf(" |\n");
+}
+
+// Every mode over the same edges; noisy rows get more seeds and minutes.
 void RandomNoiseTable(int seeds, int minutes) {
-    struct Noise {
-        double flips;
-        double missing;
+    const Noise day[] = {
+        {0, 0},         {0.002, 0},     {0.005, 0},      {0.01, 0},           {0.02, 0},
+        {0.05, 0},      {0.1, 0},       {0, 0.01},       {0.002, 0.01},       {0.005, 0.01},
+        {0.01, 0.01},   {0.02, 0.01},   {0.05, 0.01},    {0.1, 0.01},         {0, 0.05},
+        {0.05, 0.05},   {0.1, 0.05},    {0.05, 0.01, 0.05, 60}, {0.1, 0.05, 0.05, 60},
     };
-    const Noise noises[] = {{0, 0},     {0.002, 0},    {0.005, 0},    {0.01, 0},    {0.02, 0},    {0.05, 0},
-                            {0, 0.01},  {0.002, 0.01}, {0.005, 0.01}, {0.01, 0.01}, {0.02, 0.01}, {0.05, 0.01}};
-    std::printf("| flips | missing | run           | default first | later   | wrong "
-                "| strict first | later   | wrong | strict/default right |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
-    long noisyMinutes = 0, strictWrongInScope = 0;
-    for (const Run& run : {kDay, kSummerChange, kWinterChange, kLeapSecond}) {
-        for (const Noise& noise : noises) {
-            // The change runs only where the change meets noise that matters.
-            const bool day = run.startUtc == kDay.startUtc;
-            if (!day && (noise.flips == 0.005 || noise.flips == 0.05 || noise.flips == 0.002)) continue;
-            Tally plain, strict;
-            for (int seed = 1; seed <= seeds; ++seed) {
-                const EdgeStreamOptions options = Options(run, minutes, seed, noise.flips, noise.missing);
-                const std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
-                Replay(edges, options, false, plain);
-                Replay(edges, options, true, strict);
+    const Noise special[] = {{0, 0}, {0.02, 0.01}, {0.05, 0.01, 0.02, 60}, {0.1, 0.05, 0.02, 60}};
+    std::printf("| flips | missing | glitches | jitter | run | default first | later | wrong "
+                "| strict first | later | wrong | robust first | later | wrong |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    long noisyMinutes = 0, robustWrong = 0;
+    auto row = [&](const Run& run, const Noise& noise) {
+        const bool noisy = noise.flips > 0 || noise.missing > 0 || noise.glitches > 0;
+        const int rowSeeds = noisy ? 2 * seeds : seeds;
+        const int rowMinutes = noisy ? 2 * minutes : minutes;
+        Tally tallies[3];
+        for (int seed = 1; seed <= rowSeeds; ++seed) {
+            EdgeStreamOptions options = Options(run, rowMinutes, seed, noise.flips, noise.missing);
+            options.glitchRate = noise.glitches;
+            options.jitterMs = noise.jitterMs;
+            const std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
+            for (Mode mode : {Mode::Default, Mode::Strict, Mode::Robust}) {
+                Replay(edges, options, mode, tallies[static_cast<int>(mode)]);
             }
-            const bool inScope = noise.flips <= 0.02 && noise.missing <= 0.01;
-            if (inScope && (noise.flips > 0 || noise.missing > 0)) {
-                noisyMinutes += static_cast<long>(seeds) * minutes;
-                strictWrongInScope += strict.wrong;
-            }
-            std::printf("| %4.1f %% | %4.0f %%  | %-13s", noise.flips * 100, noise.missing * 100, run.name);
-            PrintHalf(plain);
-            PrintHalf(strict);
-            std::printf(" | %5.1f %% |\n", plain.right ? 100.0 * static_cast<double>(strict.right) /
-                                                            static_cast<double>(plain.right)
-                                                      : 100.0);
         }
+        if (noisy) {
+            noisyMinutes += static_cast<long>(rowSeeds) * rowMinutes;
+            robustWrong += tallies[2].wrong;
+        }
+        char label[96];
+        std::snprintf(label, sizeof label, "| %4.1f %% | %4.0f %% | %4.0f %% | %s | %-13s", noise.flips * 100,
+                      noise.missing * 100, noise.glitches * 100, noise.jitterMs > 3 ? "30 ms" : "3 ms", run.name);
+        PrintModes(label, tallies);
+    };
+    for (const Noise& noise : day) row(kDay, noise);
+    for (const Run& run : {kSummerChange, kWinterChange, kLeapSecond, kNewYear, kLeapDay}) {
+        for (const Noise& noise : special) row(run, noise);
     }
-    std::printf("\nstrict mode, up to 2 %% flips and 1 %% missing marks: %ld wrong settings in %ld noisy minutes\n\n",
-                strictWrongInScope, noisyMinutes);
+    std::printf("\nrobust mode: %ld wrong settings in %ld noisy minutes\n\n", robustWrong, noisyMinutes);
 }
 
 // One interference row: every seed's edges, generated once.
@@ -168,9 +197,9 @@ Row MakeRow(const char* name, const char* interference, const Run& run, int minu
     return row;
 }
 
-Tally ReplayRow(const Row& row, bool strict) {
+Tally ReplayRow(const Row& row, Mode mode) {
     Tally tally;
-    for (std::size_t i = 0; i < row.options.size(); ++i) Replay(row.edges[i], row.options[i], strict, tally);
+    for (std::size_t i = 0; i < row.options.size(); ++i) Replay(row.edges[i], row.options[i], mode, tally);
     return tally;
 }
 
@@ -215,12 +244,14 @@ int main(int argc, char** argv) {
     };
 
     std::printf("Interference every minute (0.2 %% flips besides; seeds x minutes per row as shown)\n\n");
-    std::printf("| interference | run | seeds x minutes | default first | later | wrong | strict first | later | wrong |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| interference | run | seeds x minutes | default first | later | wrong | strict first | later | wrong "
+                "| robust first | later | wrong |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Row& row : rows) {
         std::printf("| %s | %s | %zu x %d", row.name, row.run.name, row.options.size(), row.minutes);
-        PrintHalf(ReplayRow(row, false));
-        PrintHalf(ReplayRow(row, true));
+        PrintHalf(ReplayRow(row, Mode::Default));
+        PrintHalf(ReplayRow(row, Mode::Strict));
+        PrintHalf(ReplayRow(row, Mode::Robust));
         std::printf(" |\n");
     }
 
@@ -239,7 +270,7 @@ int main(int argc, char** argv) {
         strict::bounds.giveUpMs = giveUp;
         std::printf("| %d.%02d s | %u h |", frame / 100, frame % 100, giveUp / 3600000u);
         for (const Row& row : rows) {
-            const Tally t = ReplayRow(row, true);
+            const Tally t = ReplayRow(row, Mode::Strict);
             std::printf(" %ld / %ld |", t.right, t.wrong);
         }
         std::printf("\n");
