@@ -1,7 +1,5 @@
 #include "reception/robust_reception.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -38,7 +36,7 @@ constexpr float kAlignLead = 0.75f;
 // ---- the minutes -------------------------------------------------------------
 constexpr int kRecords = 30;          // half an hour of evidence
 constexpr int kLockCheckRecords = 6;  // the last minutes a lock is checked against
-constexpr int kMinObserved = 30;      // of the 41 bits that tell the time apart
+constexpr int kMinObserved = 30;      // of the 42 bits that tell the time apart (A2 aside)
 // A minute is delivered only when no other value of any field fits the last
 // minutes better than the carried time by more than this (a soft bit counts
 // at most 1 each way).
@@ -114,7 +112,7 @@ struct RobustState {
     Status status;
     GridMark mark;
 };
-RobustState r;
+RobustState decoder;
 
 // ---- what the transmitter sends --------------------------------------------
 
@@ -149,8 +147,8 @@ uint64_t KnownMask(int64_t utcMinute) {
     return mask;
 }
 
-const Record& RecordAt(int age) { return r.records[(r.newest - age + kRecords) % kRecords]; }
-int64_t OffsetOf(int age) { return r.records[r.newest].seq - RecordAt(age).seq; }
+const Record& RecordAt(int age) { return decoder.records[(decoder.newest - age + kRecords) % kRecords]; }
+int64_t OffsetOf(int age) { return decoder.records[decoder.newest].seq - RecordAt(age).seq; }
 
 // How well the telegrams of `utcMinute` and the minutes before it explain the
 // newest `count` records: the sum of each soft bit, signed as expected.
@@ -340,7 +338,7 @@ struct SearchResult {
 
 SearchResult Search() {
     SearchResult result;
-    const int count = r.recordCount;
+    const int count = decoder.recordCount;
     if (count < 2) return result;
     double minutes[60];
     ScoreMinutes(count, minutes);
@@ -400,9 +398,9 @@ SearchResult Search() {
     const double errorShare = 1.0 - static_cast<double>(agreeing) / seen;
     double p = (seen - agreeing + 1.0) / (seen + 2.0);
     p = std::clamp(p + 2.0 * std::sqrt(p * (1 - p) / seen), 0.002, 0.4);
-    r.weight = std::log((1 - p) / p);
+    decoder.weight = std::log((1 - p) / p);
     result.best = candidates[0].value;
-    result.margin = size > 1 ? r.weight * (candidates[0].score - candidates[1].score) : 0;
+    result.margin = size > 1 ? decoder.weight * (candidates[0].score - candidates[1].score) : 0;
     result.sound = errorShare <= kMaxErrorShare;
     return result;
 }
@@ -444,7 +442,7 @@ bool EnoughSeen(const Record& record) {
 // A2, heard in most of the last minutes.
 bool LeapAnnounced() {
     double sum = 0;
-    const int count = r.recordCount;
+    const int count = decoder.recordCount;
     for (int age = 0; age < count; ++age) sum += RecordAt(age).soft[kA2];
     return count > 0 && sum > 0.3 * count;
 }
@@ -453,7 +451,7 @@ void ShowTime(TDcfState& state, int64_t utcMinute, uint32_t boundaryMs, bool val
     const uint64_t bits = dcf77::TelegramDescribing(utcMinute * dcf77::kMinuteMs);
     const dcf77::LegalTime t = dcf77::GermanLegalTime(utcMinute * dcf77::kMinuteMs);
     TDcfTelegram& current = state.current;
-    current.callBit = r.recordCount > 0 && RecordAt(0).soft[kCall] > 0 ? 1 : 0;
+    current.callBit = decoder.recordCount > 0 && RecordAt(0).soft[kCall] > 0 ? 1 : 0;
     current.dstAnnounce = static_cast<uint8_t>((bits >> kA1) & 1u);
     current.summerTime = t.summer ? 1 : 0;
     current.leapAnnounce = LeapAnnounced() ? 1 : 0;
@@ -472,14 +470,14 @@ void ShowTime(TDcfState& state, int64_t utcMinute, uint32_t boundaryMs, bool val
 // the minute mark: the clock is set in whole seconds since the minute began,
 // which is exact only at a mark. Mostly that is the mark of second 0 itself.
 void Deliver(int64_t utcMinute, uint32_t boundaryMs) {
-    r.deliveryDue = true;
-    r.carried = utcMinute;
-    r.dueBoundaryMs = boundaryMs;
+    decoder.deliveryDue = true;
+    decoder.carried = utcMinute;
+    decoder.dueBoundaryMs = boundaryMs;
 }
 
 int LockedPercent() {
     int agreeing = 0, seen = 0;
-    Fit(r.carried, std::min(r.recordCount, 10), agreeing, seen);
+    Fit(decoder.carried, std::min(decoder.recordCount, 10), agreeing, seen);
     return seen ? agreeing * 100 / seen : 0;
 }
 
@@ -493,87 +491,87 @@ strict::TelegramFacts FactsOf(int64_t utcMinute, uint32_t boundaryMs) {
 }
 
 void Unlock() {
-    r.locked = false;
-    r.deliveryDue = false;
-    r.status = {Phase::Gathering, 0};
+    decoder.locked = false;
+    decoder.deliveryDue = false;
+    decoder.status = {Phase::Gathering, 0};
 }
 
 // A minute's record is complete: carry a locked time on, or look for one.
 void MinuteDone(TDcfState& state, uint32_t boundaryMs, bool framed) {
-    r.newest = (r.newest + 1) % kRecords;
-    Record& record = r.records[r.newest];
-    std::copy(std::begin(r.building), std::end(r.building), record.soft);
-    record.seq = r.minuteSeq++;
+    decoder.newest = (decoder.newest + 1) % kRecords;
+    Record& record = decoder.records[decoder.newest];
+    std::copy(std::begin(decoder.building), std::end(decoder.building), record.soft);
+    record.seq = decoder.minuteSeq++;
     record.boundaryMs = boundaryMs;
-    r.recordCount = std::min(r.recordCount + 1, kRecords);
+    decoder.recordCount = std::min(decoder.recordCount + 1, kRecords);
 
-    if (r.locked) {
-        ++r.carried;
-        const double advantage = Advantage(r.carried, std::min(r.recordCount, kLockCheckRecords));
+    if (decoder.locked) {
+        ++decoder.carried;
+        const double advantage = Advantage(decoder.carried, std::min(decoder.recordCount, kLockCheckRecords));
         // Another time that fits the last minutes clearly better: the lock
         // was wrong or the sender jumped; either way it is not bent to follow.
-        if (advantage * r.weight >= kDropMargin) {
+        if (advantage * decoder.weight >= kDropMargin) {
             Unlock();
         } else {
-            r.status = {Phase::Locked, LockedPercent()};
+            decoder.status = {Phase::Locked, LockedPercent()};
             const bool fits = framed && EnoughSeen(record) && advantage <= kDeliverSlack;
-            if (fits && strict::OnTimeLine(FactsOf(r.carried, boundaryMs))) {
-                Deliver(r.carried, boundaryMs);
+            if (fits && strict::OnTimeLine(FactsOf(decoder.carried, boundaryMs))) {
+                Deliver(decoder.carried, boundaryMs);
             } else {
-                ShowTime(state, r.carried, boundaryMs, false);
+                ShowTime(state, decoder.carried, boundaryMs, false);
             }
             return;
         }
     }
     const SearchResult found = Search();
-    if (r.recordCount >= 2) ShowTime(state, found.best, boundaryMs, false);
-    r.status = {Phase::Gathering, std::clamp(static_cast<int>(100 * found.margin / kConfirmMargin), 0, 99)};
+    if (found.best != 0) ShowTime(state, found.best, boundaryMs, false);
+    decoder.status = {Phase::Gathering, std::clamp(static_cast<int>(100 * found.margin / kConfirmMargin), 0, 99)};
     if (!framed || !found.sound || found.margin < kConfirmMargin || !EnoughSeen(record)) return;
     if (!strict::OnTimeLine(FactsOf(found.best, boundaryMs))) return;  // contradicts the time line
-    r.locked = true;
-    r.carried = found.best;
-    r.status = {Phase::Locked, LockedPercent()};
-    Deliver(r.carried, boundaryMs);
+    decoder.locked = true;
+    decoder.carried = found.best;
+    decoder.status = {Phase::Locked, LockedPercent()};
+    Deliver(decoder.carried, boundaryMs);
 }
 
 // ---- the second grid -----------------------------------------------------------
 
 // The minute's evidence is no longer where it was thought to be.
 void ClearMinutes() {
-    r.aligned = false;
-    r.buildingWhole = false;
-    r.leapMinute = false;
-    r.recordCount = 0;
-    r.newest = -1;
-    if (r.locked) Unlock();
-    r.status = {r.gridUp ? Phase::Gathering : Phase::Searching, 0};
+    decoder.aligned = false;
+    decoder.buildingWhole = false;
+    decoder.leapMinute = false;
+    decoder.recordCount = 0;
+    decoder.newest = -1;
+    if (decoder.locked) Unlock();
+    decoder.status = {decoder.gridUp ? Phase::Gathering : Phase::Searching, 0};
 }
 
 void GridLost() {
-    r.gridUp = false;
+    decoder.gridUp = false;
     ClearMinutes();
-    r.status = {Phase::Searching, 0};
+    decoder.status = {Phase::Searching, 0};
 }
 
-uint32_t PhaseOf(uint32_t stamp) { return (stamp - r.phaseOrigin) % 1000u; }
+uint32_t PhaseOf(uint32_t stamp) { return (stamp - decoder.phaseOrigin) % 1000u; }
 
 // A mark found: its start adds to the picture of where the seconds begin,
 // which older marks fade from.
 void NotePulse(uint32_t start, uint32_t length) {
     if (length < 60 || length > 260) return;
-    if (!r.haveOrigin || start - r.phaseOrigin > 0x40000000u) {
-        r.phaseOrigin = r.haveOrigin ? r.phaseOrigin + (start - r.phaseOrigin) / 1000u * 1000u : start;
-        r.haveOrigin = true;
+    if (!decoder.haveOrigin || start - decoder.phaseOrigin > 0x40000000u) {
+        decoder.phaseOrigin = decoder.haveOrigin ? decoder.phaseOrigin + (start - decoder.phaseOrigin) / 1000u * 1000u : start;
+        decoder.haveOrigin = true;
     }
-    for (float& bin : r.histogram) bin *= kHistogramDecay;
-    r.histogram[PhaseOf(start) / 10u] += 1.0f;
-    if (r.gridUp) return;
+    for (float& bin : decoder.histogram) bin *= kHistogramDecay;
+    decoder.histogram[PhaseOf(start) / 10u] += 1.0f;
+    if (decoder.gridUp) return;
     int peak = 0;
     float peakWeight = 0, total = 0;
     for (int i = 0; i < kHistogramBins; ++i) {
-        total += r.histogram[i];
-        const float w = r.histogram[(i + kHistogramBins - 1) % kHistogramBins] + r.histogram[i] +
-                        r.histogram[(i + 1) % kHistogramBins];
+        total += decoder.histogram[i];
+        const float w = decoder.histogram[(i + kHistogramBins - 1) % kHistogramBins] + decoder.histogram[i] +
+                        decoder.histogram[(i + 1) % kHistogramBins];
         if (w > peakWeight) peakWeight = w, peak = i;
     }
     if (peakWeight < kGridFoundWeight || peakWeight < 0.6f * total) return;
@@ -582,11 +580,11 @@ void NotePulse(uint32_t start, uint32_t length) {
     int32_t shift = phase - static_cast<int32_t>(PhaseOf(start));
     if (shift > 500) shift -= 1000;
     if (shift < -500) shift += 1000;
-    r.gridUp = true;
-    r.secondStart = start + static_cast<uint32_t>(shift);
-    r.secondCount = 0;
-    r.offGrid = 0;
-    std::fill(std::begin(r.noMark), std::end(r.noMark), 0.0f);
+    decoder.gridUp = true;
+    decoder.secondStart = start + static_cast<uint32_t>(shift);
+    decoder.secondCount = 0;
+    decoder.offGrid = 0;
+    std::fill(std::begin(decoder.noMark), std::end(decoder.noMark), 0.0f);
     ClearMinutes();
 }
 
@@ -598,19 +596,19 @@ int32_t Overlap(uint32_t from, uint32_t to, const Pulse& pulse, uint32_t now) {
 }
 
 Observation Observe(uint32_t now) {
-    const uint32_t from = r.secondStart - kWindowBeforeMs;
-    const uint32_t to = r.secondStart + kWindowAfterMs;
+    const uint32_t from = decoder.secondStart - kWindowBeforeMs;
+    const uint32_t to = decoder.secondStart + kWindowAfterMs;
     Observation seen;
     int32_t activity = 0;
     int pulses = 0;
     bool first = true;
-    for (const Pulse& pulse : r.pulses) {
+    for (const Pulse& pulse : decoder.pulses) {
         if (pulse.start == 0 && !pulse.open && pulse.end == 0) continue;
         const int32_t part = Overlap(from, to, pulse, now);
         if (part == 0) continue;
         activity += part;
         ++pulses;
-        const int32_t offset = static_cast<int32_t>(pulse.start - r.secondStart);
+        const int32_t offset = static_cast<int32_t>(pulse.start - decoder.secondStart);
         if (first || std::abs(offset) < std::abs(seen.offset)) seen.offset = offset;
         first = false;
     }
@@ -625,20 +623,20 @@ Observation Observe(uint32_t now) {
 void Align() {
     int best = 0;
     for (int i = 1; i < 60; ++i) {
-        if (r.noMark[i] > r.noMark[best]) best = i;
+        if (decoder.noMark[i] > decoder.noMark[best]) best = i;
     }
     float second = 0;
     for (int i = 0; i < 60; ++i) {
-        if (i != best) second = std::max(second, r.noMark[i]);
+        if (i != best) second = std::max(second, decoder.noMark[i]);
     }
     // One minute's gap is enough on a clean signal; a missing mark elsewhere
     // must have faded well below it.
-    if (r.noMark[best] - second < kAlignLead) return;
-    if (r.aligned && best == r.lastSlot) return;
+    if (decoder.noMark[best] - second < kAlignLead) return;
+    if (decoder.aligned && best == decoder.lastSlot) return;
     ClearMinutes();
-    r.aligned = true;
-    r.lastSlot = best;
-    r.second = static_cast<int>(dcf77::FloorMod(r.secondCount - best - 1, 60));  // of the next second
+    decoder.aligned = true;
+    decoder.lastSlot = best;
+    decoder.second = static_cast<int>(dcf77::FloorMod(decoder.secondCount - best - 1, 60));  // of the next second
 }
 
 // The minute ends with the second that has no mark: 59, or 60 when an
@@ -646,55 +644,55 @@ void Align() {
 // not delivered. A mark in second 59 followed by none is a leap second whose
 // announcement was not heard: the minute is taken to have had 61 seconds.
 void EndMinute(TDcfState& state, uint32_t boundaryMs, bool leap, bool framed) {
-    if (r.buildingWhole) MinuteDone(state, boundaryMs, framed);
+    if (decoder.buildingWhole) MinuteDone(state, boundaryMs, framed);
     if (leap) {
         // The missing mark comes a second later from now on.
-        std::rotate(std::begin(r.noMark), std::end(r.noMark) - 1, std::end(r.noMark));
-        r.lastSlot = (r.lastSlot + 1) % 60;
+        std::rotate(std::begin(decoder.noMark), std::end(decoder.noMark) - 1, std::end(decoder.noMark));
+        decoder.lastSlot = (decoder.lastSlot + 1) % 60;
     }
     // A locked time whose minute ends with a leap second, announced by A2.
-    r.leapMinute = r.locked && (r.carried + 1) % 1440 == 0 && LeapAnnounced();
-    r.buildingWhole = false;
+    decoder.leapMinute = decoder.locked && (decoder.carried + 1) % 1440 == 0 && LeapAnnounced();
+    decoder.buildingWhole = false;
 }
 
 void FollowMinute(TDcfState& state, const Observation& seen) {
-    const int second = r.second;
-    if (second == 0) r.buildingWhole = true;
+    const int second = decoder.second;
+    if (second == 0) decoder.buildingWhole = true;
     if (second <= 58) {
-        r.building[second] = seen.mark ? seen.soft : 0.0f;
-        r.second = second + 1;
-    } else if (second == 59 && !seen.mark && !r.leapMinute) {
-        EndMinute(state, r.secondStart + 1000u, false, true);
-        r.second = 0;
+        decoder.building[second] = seen.mark ? seen.soft : 0.0f;
+        decoder.second = second + 1;
+    } else if (second == 59 && !seen.mark && !decoder.leapMinute) {
+        EndMinute(state, decoder.secondStart + 1000u, false, true);
+        decoder.second = 0;
     } else if (second == 59) {
-        r.second = 60;  // a leap second's minute, announced or not: the next second tells
+        decoder.second = 60;  // a leap second's minute, announced or not: the next second tells
     } else if (!seen.mark) {
-        EndMinute(state, r.secondStart + 1000u, true, r.leapMinute);
-        r.second = 0;
+        EndMinute(state, decoder.secondStart + 1000u, true, decoder.leapMinute);
+        decoder.second = 0;
     } else {
         // No leap second after all: this was second 0 of the next minute.
-        EndMinute(state, r.secondStart, false, false);
-        r.buildingWhole = true;
-        r.building[0] = seen.soft;
-        r.second = 1;
+        EndMinute(state, decoder.secondStart, false, false);
+        decoder.buildingWhole = true;
+        decoder.building[0] = seen.soft;
+        decoder.second = 1;
     }
-    if (r.second > kLatestDelivery) r.deliveryDue = false;
+    if (decoder.second > kLatestDelivery) decoder.deliveryDue = false;
 }
 
 void CloseSecond(TDcfState& state, uint32_t now) {
     const Observation seen = Observe(now);
     if (seen.mark && std::abs(seen.offset) <= kOnGridMs) {
-        r.secondStart += static_cast<uint32_t>(seen.offset / 4);  // follow slowly: jitter averages out
-        r.offGrid = 0;
-    } else if (seen.mark && ++r.offGrid >= kOffGridLimit) {
+        decoder.secondStart += static_cast<uint32_t>(seen.offset / 4);  // follow slowly: jitter averages out
+        decoder.offGrid = 0;
+    } else if (seen.mark && ++decoder.offGrid >= kOffGridLimit) {
         return GridLost();
     }
-    const int slot = static_cast<int>(r.secondCount % 60);
-    r.noMark[slot] = kAlignDecay * r.noMark[slot] + (seen.mark ? 0.0f : 1.0f);
+    const int slot = static_cast<int>(decoder.secondCount % 60);
+    decoder.noMark[slot] = kAlignDecay * decoder.noMark[slot] + (seen.mark ? 0.0f : 1.0f);
 
-    if (r.aligned) FollowMinute(state, seen);
-    ++r.secondCount;
-    r.secondStart += 1000u;
+    if (decoder.aligned) FollowMinute(state, seen);
+    ++decoder.secondCount;
+    decoder.secondStart += 1000u;
     Align();
 }
 
@@ -702,43 +700,43 @@ void CloseSecond(TDcfState& state, uint32_t now) {
 
 void OnEdge(TDcfState& state, uint8_t level, int32_t stampMs) {
     const auto now = static_cast<uint32_t>(stampMs);
-    r.mark = GridMark{};
-    if (r.anyEdge && now - r.lastEdgeMs > kLostAfterMs) {
+    decoder.mark = GridMark{};
+    if (decoder.anyEdge && now - decoder.lastEdgeMs > kLostAfterMs) {
         GridLost();
-        std::fill(std::begin(r.histogram), std::end(r.histogram), 0.0f);
-        for (Pulse& pulse : r.pulses) pulse = Pulse{};
+        std::fill(std::begin(decoder.histogram), std::end(decoder.histogram), 0.0f);
+        for (Pulse& pulse : decoder.pulses) pulse = Pulse{};
     }
-    r.anyEdge = true;
-    r.lastEdgeMs = now;
-    while (r.gridUp && static_cast<int32_t>(now - (r.secondStart + kWindowAfterMs)) >= 0) CloseSecond(state, now);
+    decoder.anyEdge = true;
+    decoder.lastEdgeMs = now;
+    while (decoder.gridUp && static_cast<int32_t>(now - (decoder.secondStart + kWindowAfterMs)) >= 0) CloseSecond(state, now);
 
     const bool active = level == state.polarity;
-    if (active == r.active) return;
-    r.active = active;
+    if (active == decoder.active) return;
+    decoder.active = active;
     if (active) {
-        r.pulses[r.nextPulse] = {now, now, true};
-        const int32_t offset = static_cast<int32_t>(now - r.secondStart);
-        const bool onGrid = r.gridUp && std::abs(offset) <= kSampleMs;
-        if (r.deliveryDue && onGrid && r.second <= kLatestDelivery) {
-            r.deliveryDue = false;
-            ShowTime(state, r.carried, r.dueBoundaryMs, true);
+        decoder.pulses[decoder.nextPulse] = {now, now, true};
+        const int32_t offset = static_cast<int32_t>(now - decoder.secondStart);
+        const bool onGrid = decoder.gridUp && std::abs(offset) <= kSampleMs;
+        if (decoder.deliveryDue && onGrid && decoder.second <= kLatestDelivery) {
+            decoder.deliveryDue = false;
+            ShowTime(state, decoder.carried, decoder.dueBoundaryMs, true);
             ConfirmCurrent(state);
         }
-        if (r.locked && onGrid && r.second <= 59) r.mark = {true, r.carried * 60 + r.second, LeapAnnounced()};
+        if (decoder.locked && onGrid && decoder.second <= 59) decoder.mark = {true, decoder.carried * 60 + decoder.second, LeapAnnounced()};
         return;
     }
-    Pulse& pulse = r.pulses[r.nextPulse];
+    Pulse& pulse = decoder.pulses[decoder.nextPulse];
     if (!pulse.open) return;
     pulse.open = false;
     pulse.end = now;
-    r.nextPulse = (r.nextPulse + 1) % 8;
+    decoder.nextPulse = (decoder.nextPulse + 1) % 8;
     NotePulse(pulse.start, pulse.end - pulse.start);
 }
 
-const GridMark& MarkOfLastEdge() { return r.mark; }
+const GridMark& MarkOfLastEdge() { return decoder.mark; }
 
-Status CurrentStatus() { return r.status; }
+Status CurrentStatus() { return decoder.status; }
 
-void Reset() { r = RobustState{}; }
+void Reset() { decoder = RobustState{}; }
 
 }  // namespace robust
