@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
+#include "clock/clock_setting.h"
+#include "input/dcf77_signal.h"
 #include "reception/dcf_state.h"
 #include "reception/edge_decoder.h"
 
@@ -68,3 +71,31 @@ protected:
         return startMs + 60000;
     }
 };
+
+// A generated signal replayed through the decoder, in the mode the flags set,
+// the program going on after each setting. Every confirmation is judged by the
+// time the clock would get (the minute named and the whole seconds since its
+// mark) against the true time, to half a second.
+struct Outcome {
+    int right = 0, wrong = 0, firstRightMinute = -1;
+};
+inline Outcome ReplayJudged(const dcf77::EdgeStreamOptions& options) {
+    ResetReception();
+    StoreConfirmFlag(*dcfPtr);
+    Outcome outcome;
+    dcf77::GenerateEdges(options, [&](dcf77::SampledEdge e) {
+        DecodeEdge(e.level, static_cast<int32_t>(e.stampMs));
+        if (!timeConfirmed) return;
+        timeConfirmed = 0;
+        dcfPtr->telegramsStored = 2;
+        const TDcfTelegram& t = dcfPtr->current;
+        const int64_t set = dcf77::UtcMs(FourDigitYear(t.year), t.month, t.day, t.hour, t.minute) -
+                            (t.summerTime ? 2 : 1) * dcf77::kHourMs + SecondsSinceMark(e.stampMs, t.markTime) * 1000;
+        const int64_t truth = dcf77::StampUtcMs(options, e.stampMs);
+        if (std::llabs(set - truth) >= 500) return void(++outcome.wrong);
+        if (outcome.right++ == 0) {
+            outcome.firstRightMinute = static_cast<int>((truth - options.startUtcMs) / dcf77::kMinuteMs);
+        }
+    });
+    return outcome;
+}

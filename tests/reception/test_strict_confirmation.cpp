@@ -2,8 +2,6 @@
 // a noisy or disturbed signal, and against telegrams no transmitter sends.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "input/dcf77_signal.h"
 #include "reception/strict_confirmation.h"
 #include "tests/reception/reception_fixture.h"
@@ -57,27 +55,16 @@ TEST_F(ReceptionTest, StructuredInterferenceNeverSetsAWrongTimeInStrictMode) {
         dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(c.startUtc, c.minutes);
         options.jitterMs = 3;
         ASSERT_TRUE(dcf77::ParseInterference(c.what, options.interference));
-        int wrong[2] = {}, right[2] = {};
+        Outcome outcome[2];
         for (const bool strict : {false, true}) {
-            ResetReception();
-            StoreConfirmFlag(state());
             strictConfirmation = strict;
-            dcf77::GenerateEdges(options, [&](dcf77::SampledEdge e) {
-                DecodeEdge(e.level, static_cast<int32_t>(e.stampMs));
-                if (!timeConfirmed) return;
-                timeConfirmed = 0;
-                state().telegramsStored = 2;
-                // Right: the minute the telegram names began at this mark, to half a second.
-                const TDcfTelegram& t = state().current;
-                const int64_t named = dcf77::UtcMs(2000 + t.year, t.month, t.day, t.hour, t.minute) -
-                                      (t.summerTime ? 2 : 1) * dcf77::kHourMs;
-                ++(std::llabs(named - dcf77::StampUtcMs(options, e.stampMs)) < 500 ? right : wrong)[strict];
-            });
+            outcome[strict] = ReplayJudged(options);
         }
         strictConfirmation = false;
-        EXPECT_GT(wrong[0], 0) << c.what << ": the default rule is not misled";
-        EXPECT_EQ(wrong[1], 0) << c.what;
-        EXPECT_EQ(right[1] > 0, options.interference.kind != dcf77::Interference::Kind::SummerBitsSwapped) << c.what;
+        EXPECT_GT(outcome[false].wrong, 0) << c.what << ": the default rule is not misled";
+        EXPECT_EQ(outcome[true].wrong, 0) << c.what;
+        EXPECT_EQ(outcome[true].right > 0, options.interference.kind != dcf77::Interference::Kind::SummerBitsSwapped)
+            << c.what;
     }
 }
 
