@@ -1,6 +1,7 @@
 #include "reception/edge_decoder.h"
 
 #include "reception/robust_reception.h"
+#include "reception/signal_quality.h"
 #include "reception/strict_confirmation.h"
 #include "reception/telegram_decoder.h"
 
@@ -24,6 +25,7 @@ struct EdgeDecoderState {
     // Beside the original decoder, for strict confirmation only.
     int32_t previousMarkStartTime;
     MinuteFrame minute;
+    SecondStart second;
     bool anyEdge;
     uint32_t lastEdgeMs;
     uint32_t pauses;
@@ -52,9 +54,12 @@ void ResetReception() {
     decoder = EdgeDecoderState{};
     strict::Reset();
     robust::Reset();
+    quality::Reset();
 }
 
 const MinuteFrame& LastMinuteFrame() { return decoder.minute; }
+
+const SecondStart& LastSecondStart() { return decoder.second; }
 
 uint32_t EdgePauses() { return decoder.pauses; }
 
@@ -90,6 +95,7 @@ int GetBit(int index) { return TestBit(dcfPtr->buffer, index); }
 
 void DecodeEdge(uint8_t level, int32_t stampMs) {
     TDcfState& state = *dcfPtr;
+    decoder.second.started = false;
     const bool active = level == state.polarity;
     if (active == decoder.lastActive) return;
     decoder.lastActive = active;
@@ -109,6 +115,7 @@ void DecodeEdge(uint8_t level, int32_t stampMs) {
     } else if (sinceLast >= kMinSecondSpacing) {
         // Start of a new second: only now are both ends of the previous mark known.
         const int32_t pulse = Difference(decoder.markEndTime, decoder.markStartTime);
+        decoder.second = {true, pulse};
         if (state.buffer.bitCount >= kMaxBits) {
             LoseSynchronisation(state);
             state.statusChanged = 1;

@@ -28,6 +28,15 @@ struct MinuteFrame {
 };
 const MinuteFrame& LastMinuteFrame();
 
+// The last edge as the decoder took it, for the quality figures: whether it
+// started a second, and then how long the mark before it was, in hundredths
+// (what its bit was read from).
+struct SecondStart {
+    bool started = false;
+    int32_t pulse = 0;
+};
+const SecondStart& LastSecondStart();
+
 // How often the edges have paused for more than an hour or stepped back in
 // time since the program started: the machine slept, the receiver was off or
 // its clock was reset, and no time measured across such a pause can be trusted.
