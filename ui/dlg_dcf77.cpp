@@ -8,6 +8,7 @@
 #include "reception/display_texts.h"
 #include "reception/edge_decoder.h"
 #include "reception/robust_reception.h"
+#include "reception/signal_quality.h"
 #include "reception/strict_confirmation.h"
 #include "ui/settings.h"
 #include "ui/ui_strings.h"
@@ -178,10 +179,12 @@ void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp) {
     HandlerScope scope(*this);
     if (Gone()) return;
     TDcfState& state = *dcfPtr;
+    const quality::Before before = quality::Snapshot(state);
     DecodeEdge(level, static_cast<int32_t>(stamp));
     const bool confirmed = timeConfirmed != 0;
     // Sampled first: the clock setting below may wait in a message box.
-    if (samples_) samples_->AfterEdge(state, confirmed, stamp);
+    const bool sampled = samples_ != nullptr && samples_->AfterEdge(state, confirmed, stamp);
+    quality::AfterEdge(state, before, stamp, confirmed && state.setRequest != 0, sampled);
     if (masterNameNumber != 0 && (state.bitsChanged || state.statusChanged)) BroadcastState();
 
     if (confirmed) {

@@ -60,7 +60,7 @@ int LeapIndicator(int64_t minuteUtc, bool announced) {
 
 }  // namespace
 
-void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs) {
+bool RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs) {
     if (robustReception) {
         // Every second mark on the grid of a locked time is a sample.
         const robust::GridMark& mark = robust::MarkOfLastEdge();
@@ -68,26 +68,26 @@ void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t
             const int64_t minute = mark.utcSecond - mark.utcSecond % 60;
             Emit(mark.utcSecond, stampMs, LeapIndicator(minute, mark.leapAnnounced));
         }
-        return;
+        return mark.valid;
     }
     if (confirmed) {
         const std::optional<int64_t> minute = ConfirmedMinuteUtc(state);
         running_ = minute.has_value();
-        if (!running_) return;
+        if (!running_) return false;
         minuteUtc_ = *minute;
         minuteStamp_ = stampMs;
         leap_ = LeapIndicator(minuteUtc_, state.current.leapAnnounce != 0);
         second_ = 0;
         Emit(minuteUtc_, stampMs, leap_);
-        return;
+        return true;
     }
-    if (!running_) return;
+    if (!running_) return false;
     if (state.current.markTime == 0) {  // synchronisation lost
         running_ = false;
-        return;
+        return false;
     }
     const int count = state.buffer.bitCount;
-    if (count == second_) return;  // not a second mark: the end of a mark, a glitch
+    if (count == second_) return false;  // not a second mark: the end of a mark, a glitch
     // A mark starting second N completes bit N-1. Anything but the next
     // second (a minute mark that did not confirm, lost synchronisation)
     // ends the chain until the next confirmation.
@@ -95,10 +95,11 @@ void RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t
     const int64_t misplaced = elapsed - int64_t{count} * 1000;
     if (count != second_ + 1 || count > kLastMarkedSecond || misplaced > kMarkToleranceMs || misplaced < -kMarkToleranceMs) {
         running_ = false;
-        return;
+        return false;
     }
     second_ = count;
     Emit(minuteUtc_ + count, stampMs, leap_);
+    return true;
 }
 
 void RefclockSamples::Emit(int64_t referenceSeconds, uint32_t stampMs, int leap) {

@@ -52,7 +52,8 @@ public:
 
     // After the edge stamped `stampMs` went through the decoder; `confirmed`:
     // it was a minute mark that confirmed the record's current telegram.
-    void AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs);
+    // True when a sample went out.
+    bool AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs);
 
     bool Running() const { return running_; }
 

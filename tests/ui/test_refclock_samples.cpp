@@ -47,9 +47,10 @@ std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::
         milliseconds.Set(edge.stampMs + kHandledAfterMs);
         recorder.nowMs = dcf77::StampUtcMs(options, edge.stampMs) + kHandledAfterMs + kAheadMs;
         DecodeEdge(edge.level, static_cast<int32_t>(edge.stampMs));
-        samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs);
+        const bool sent = samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs);
         timeConfirmed = 0;
-        if (recorder.samples.size() == seconds.size()) continue;
+        EXPECT_EQ(sent, recorder.samples.size() != seconds.size());
+        if (!sent) continue;
         const TimeSample& sample = recorder.samples.back();
         seconds.push_back(sample.reference.seconds * 1000);
         EXPECT_EQ(seconds.back(), dcf77::StampUtcMs(options, edge.stampMs) - options.phaseMs);
