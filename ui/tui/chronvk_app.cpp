@@ -181,6 +181,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     loop.AddSource({[&](std::vector<pollfd>& fds) { network.AppendPollFds(fds); },
                     [&](const pollfd& ready) { network.Dispatch(ready); }});
     loop.WatchSignals({SIGTERM, SIGHUP, SIGINT}, [&](int) { logOff(); });
+    loop.WatchSignals({SIGUSR1}, [&](int) { view->ShowSummary(); });
     signal(SIGPIPE, SIG_IGN);
 
     dialog.SetupWindow();

@@ -2,7 +2,17 @@
 
 #include <ctime>
 
+#include "reception/signal_quality.h"
 #include "ui/resource_ids.h"
+
+namespace {
+constexpr uint32_t kSummaryPeriodMs = 3600000;
+}  // namespace
+
+HeadlessView::HeadlessView(EventLoop& loop, std::FILE* out, std::FILE* err)
+    : LoopDialogView(loop), out_(out), err_(err) {
+    loop_.StartTimer(kSummaryTimerId, kSummaryPeriodMs, [this] { ShowSummary(); });
+}
 
 void HeadlessView::Print(std::FILE* stream, const char* label, std::string_view text) {
     const std::time_t now = std::time(nullptr);
@@ -37,3 +47,8 @@ int HeadlessView::MessageBox(std::string_view text, std::string_view caption, un
 }
 
 void HeadlessView::OpenHelp(const char*) {}
+
+void HeadlessView::ShowSummary() {
+    quality::AdvanceTo(SystemMillisecondClock().NowMs());
+    Print(out_, "quality", quality::SummaryText());
+}

@@ -13,6 +13,10 @@
 
 class TDlgDCF77;
 
+// The views' own timers on the loop, beside the dialog's run timer.
+inline constexpr int kPanelTimerId = 101;
+inline constexpr int kSummaryTimerId = 102;
+
 class LoopDialogView : public DialogView {
 public:
     explicit LoopDialogView(EventLoop& loop);
@@ -36,6 +40,8 @@ public:
     int Result() const { return result_; }
     // A service stop or log-off is under way: boxes are answered at once.
     void SetEnding() { ending_ = true; }
+    // The reception figures asked for (SIGUSR1): printed, or brought up to date.
+    virtual void ShowSummary() {}
 
 protected:
     struct Control {

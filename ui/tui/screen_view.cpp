@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "reception/signal_quality.h"
 #include "ui/dlg_dcf77.h"
 #include "ui/resource_ids.h"
 
@@ -25,6 +26,11 @@ constexpr int kEscape = 27;
 constexpr int kCtrlC = 3;  // raw mode: a key, not a signal
 // The last lines the program wrote to stderr, above the key line.
 constexpr int kMessageRows = 4;
+// The quality panel under the dialog; messages, when there are any, cover
+// its last rows.
+constexpr int kPanelRow = 17;
+// A silent receiver changes nothing on the screen; its minutes still pass.
+constexpr uint32_t kPanelRedrawMs = 10000;
 
 enum class Kind { Text, Radio, Check, Field, Button };
 struct Place {
@@ -239,6 +245,7 @@ ScreenView::ScreenView(EventLoop& loop, StderrCapture& messages, std::string set
     // ncurses learns of a new size only inside getch; without a key the
     // screen would stay as it was.
     loop_.WatchSignals({SIGWINCH}, [this](int) { Resized(); });
+    loop_.StartTimer(kPanelTimerId, kPanelRedrawMs, [this] { ScheduleDraw(); });
     messages_.Read();
     ScheduleDraw();
 }
@@ -305,10 +312,42 @@ void ScreenView::DrawDialog() {
     Put(9, 1, "Anschluss");
     Put(9, 20, "Optionen");
     for (const Place& place : kPlaces) DrawControl(place.id);
+    DrawQuality();
     Put(kMinRows - 1, 0, "Tab/Umschalt+Tab weiter  Pfeile Gruppe  Leertaste an/aus  Enter OK  Esc Abbruch");
     const std::deque<std::string>& messages = messages_.Show();
     int row = kMinRows - 1 - static_cast<int>(messages.size());
     for (const std::string& line : messages) Put(row++, 0, Fit(line, kMinCols - 1));
+}
+
+void ScreenView::DrawQuality() {
+    quality::AdvanceTo(SystemMillisecondClock().NowMs());
+    mvhline(kPanelRow, 0, ACS_HLINE, kMinCols);
+    std::string legend = " Empfang:";
+    for (const quality::Outcome outcome : {quality::Outcome::Confirmed, quality::Outcome::Good,
+                                           quality::Outcome::Malformed, quality::Outcome::NoMinuteMark}) {
+        legend += "  ";
+        legend += quality::Symbol(outcome);
+        legend += ' ';
+        legend += quality::Name(outcome);
+    }
+    Put(kPanelRow, 2, Shown(legend + " "));
+    Put(kPanelRow + 1, 1, "Minuten  " + quality::HistoryText() + "  jetzt");
+    // Two peaks, at 100 and 200 ms, are a good signal; anything between or
+    // beside them is noise the decoder has to guess through.
+    uint32_t bins[quality::kPulseBins];
+    quality::PulseDistribution(bins);
+    const uint32_t most = *std::max_element(std::begin(bins), std::end(bins));
+    static constexpr const char* kBars[] = {" ", "\xE2\x96\x81", "\xE2\x96\x82", "\xE2\x96\x83", "\xE2\x96\x84",
+                                            "\xE2\x96\x85", "\xE2\x96\x86", "\xE2\x96\x87", "\xE2\x96\x88"};
+    static constexpr char kAsciiBars[] = " .:-=+*#@";
+    std::string bars;
+    for (const uint32_t count : bins) {
+        const uint32_t level = most == 0 ? 0 : (count * 8 + most - 1) / most;
+        bars += utf8_ ? kBars[level] : std::string(1, kAsciiBars[level]);
+    }
+    Put(kPanelRow + 2, 1, "Impulse  0" + bars + "300 ms  (letzte " + std::to_string(quality::kPulseMinutes) + " Min.)");
+    Put(kPanelRow + 3, 1, Fit(Shown(quality::PhaseText(quality::PhaseOfMarks())), 44) + Shown(quality::ConfidenceText()));
+    Put(kPanelRow + 4, 1, Fit(Shown(quality::CountersText()), kMinCols - 2));
 }
 
 void ScreenView::DrawControl(int id) {

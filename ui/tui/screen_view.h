@@ -52,6 +52,7 @@ public:
     bool Ok() const { return screen_ != nullptr; }
     int MessageBox(std::string_view text, std::string_view caption, unsigned style, BoxOwner owner) override;
     void OpenHelp(const char* file) override;
+    void ShowSummary() override { ScheduleDraw(); }
 
 private:
     struct Box {
@@ -63,6 +64,7 @@ private:
     void Draw();
     void DrawDialog();
     void DrawControl(int id);
+    void DrawQuality();
     void DrawBox(const Box& box);
     void DrawHelp();
     void Resized();

@@ -50,6 +50,17 @@ serve() {
 }
 serve chronvk.ini '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} bits [01]+$' 0
 grep -qx 'COM=2' chronvk.ini && grep -qx 'AUTOEND=1' chronvk.ini || { echo "SIGTERM did not save:"; cat chronvk.ini; exit 1; }
+# SIGUSR1 asks for the quality line at once, and the service runs on.
+"$program" --headless --config chronvk.ini 0 N > out 2> err < /dev/null &
+pid=$!
+for _ in $(seq 100); do grep -q ' bits [01]' out && break; sleep 0.1; done
+kill -USR1 "$pid"
+summary=' quality Telegr\. [0-9]+ / Form\.fehl\. [0-9]+ / bestaet\. [0-9]+ / gestellt [0-9]+ / Proben 0 / Phase [0-9]+ ms, Streuung [0-9]+ ms$'
+for _ in $(seq 100); do grep -Eq "$summary" out && break; sleep 0.1; done
+grep -Eq "$summary" out || { echo "no quality line on SIGUSR1:"; cat out err; exit 1; }
+kill -TERM "$pid"
+wait "$pid"
+pid=
 # A settings file that cannot be read is never written, and the stop says so.
 serve fifo 'fifo: cannot read \(not a regular file\)' 1
 grep -q 'fifo: settings not saved' err && [[ -p fifo ]] || { echo "the FIFO:"; cat err; exit 1; }

@@ -55,6 +55,13 @@ for text in 'lfd.Telegramm: [01]' 'empfangen' 'letzte Einstellung:' '(\*) COM2' 
             'Enter OK  Esc Abbruch$'; do
   wait_for "$text"
 done
+# Below the dialog the quality panel: the minutes, the marks' lengths (none
+# near 0 ms), their phase, and the counters.
+for text in '. ohne Minutenmarke' '^ Minuten  .\{60\}  jetzt$' '^ Impulse  0.\{31\}300 ms  (letzte 10 Min\.)$' \
+            '^ Impulse  0 \{5,\}[^ ]' '^ Phase [0-9]* ms, Streuung [0-9]* ms  *robust: aus$' \
+            '^ Telegr\. [0-9]* / Form\.fehl\. [0-9]* / bestaet\. [0-9]* / gestellt [0-9]* / Proben 0$'; do
+  wait_for "$text"
+done
 # Tab order: COM1, GAME, LPT1, then the five options; Space toggles the UTC box.
 keys Tab Tab Tab Tab Space
 wait_for '\[x\] auf UTC stellen'
@@ -111,6 +118,7 @@ start '[CHRONVK-PORTS]\nCOM2=/dev/null\n' LANG=C
 wait_for 'Schnittstelle kann nicht geoeffnet werden!'
 tmux resize-window -t "$session" -x 60 -y 20
 wait_for 'bitte vergroessern'
+! screen | grep -q 'Impulse\|Telegr\.' || { echo "the panel shows at 60x20"; screen; exit 1; }
 tmux resize-window -t "$session" -x 80 -y 24
 wait_for 'letzte Einstellung:'
 echo "screen ok"
