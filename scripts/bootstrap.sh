@@ -29,6 +29,9 @@ case "$purpose" in
       wine wine64 wine32:i386
       # terminal front-end, network tests in namespaces, screenshots of dialogs
       libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
+      # the screen driven through a terminal multiplexer; the reception chart
+      # checked as XML and rendered
+      tmux libxml2-utils librsvg2-bin
     )
     ;;
   *)

@@ -2,6 +2,7 @@
 // that outside checks diff, so exact lines matter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -46,16 +47,20 @@ ToolRun RunTool(std::vector<std::string> args, const std::string& input) {
     return {status, ReadAll(out), ReadAll(err)};
 }
 
+std::string LogOf(const std::vector<dcf77::SampledEdge>& edges) {
+    std::string log;
+    for (const dcf77::SampledEdge& e : edges) {
+        char line[kEdgeLineMax];
+        log.append(line, FormatEdgeLine({e.level, e.stampMs}, line));
+    }
+    return log;
+}
+
 std::string Log(int64_t startUtc, int minutes, uint8_t polarity = 0) {
     dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(startUtc, minutes);
     options.polarity = polarity;
     options.initialLevel = polarity;  // the line starts idle
-    std::string log;
-    dcf77::GenerateEdges(options, [&](dcf77::SampledEdge e) {
-        char line[kEdgeLineMax];
-        log.append(line, FormatEdgeLine({e.level, e.stampMs}, line));
-    });
-    return log;
+    return LogOf(dcf77::GenerateEdgeVector(options));
 }
 
 std::vector<std::string> LinesWith(const std::string& text, const std::string& label) {
@@ -90,7 +95,7 @@ TEST(DecodeTool, BadLineStopsTheReplayAfterEarlierOutput) {
 TEST(DecodeTool, BadArgumentsAreRefused) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--polarity", "2"}, {"--polarity"}, {"--frobnicate"},
-          {"/nonexistent/edge.log"}, {"a.log", "b.log"}}) {
+          {"/nonexistent/edge.log"}, {"a.log", "b.log"}, {"--svg"}, {"--svg", "/nonexistent/chart.svg"}}) {
         const ToolRun run = RunTool(args, "");
         EXPECT_EQ(run.status, 2) << args[0];
         EXPECT_EQ(run.err.rfind("chronvk-decode: ", 0), 0u) << run.err;
@@ -184,6 +189,45 @@ TEST(DecodeTool, StrictModeConfirmsACleanSignalAsTheDefaultDoes) {
             EXPECT_EQ(LinesWith(strict.out, label), LinesWith(plain.out, label)) << label;
         EXPECT_GE(LinesWith(strict.out, "set").size(), 50u);
     }
+}
+
+// The chart of an hour with known defects: bit 20 short in one minute (one
+// malformed), three minutes without marks from half past on, 0 to 20 ms of
+// jitter, and stamps that wrap half-way. Counters, outcomes and the marks'
+// phase (733 ms in the first stamp, 10 ms of jitter on average) are known, and
+// the printed lines stay what they are without the chart.
+TEST(DecodeTool, ChartOfAnHourWithKnownDefects) {
+    dcf77::EdgeStreamOptions options = dcf77::OptionsForMinutes(dcf77::UtcMs(2026, 12, 6, 13, 0), 60);
+    options.firstStampMs = 4293167733u;
+    options.jitterMs = 20;
+    options.stuckFromUtcMs = dcf77::UtcMs(2026, 12, 6, 13, 30, 30);
+    options.stuckForMs = 3 * dcf77::kMinuteMs;
+    std::vector<dcf77::SampledEdge> edges = dcf77::GenerateEdgeVector(options);
+    const int64_t second20 = dcf77::UtcMs(2026, 12, 6, 13, 10, 20);
+    const auto mark = std::find_if(edges.begin(), edges.end(),
+                                   [&](const auto& e) { return dcf77::StampUtcMs(options, e.stampMs) >= second20; });
+    (mark + 1)->stampMs -= 100;
+    const std::string log = LogOf(edges);
+    const ScratchDirectory dir;
+    const std::string path = (dir.path / "hour.svg").string();
+    const ToolRun run = RunTool({"--svg", path}, log);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, RunTool({}, log).out);
+    const std::string svg = ReadWholeFile(path);
+    EXPECT_NE(svg.find(">Telegr. 56 / Form.fehl. 1 / bestaet. 52 / gestellt 52 / Proben 0 / Phase 743 ms, "
+                       "Streuung 6 ms<"), std::string::npos) << svg.substr(0, 600);
+    EXPECT_EQ(Count(run.out, " set "), 52u);
+    EXPECT_NE(svg.find(">61 Minuten, 14:00 bis 15:00<"), std::string::npos);
+    // The groups in their order, and a cell per minute (the lead-in's part
+    // of one first) by outcome: no minute mark, malformed, well-formed, confirmed.
+    std::vector<std::string> groups;
+    for (std::size_t at = 0; (at = svg.find("<g id=\"", at)) != std::string::npos; at += 7)
+        groups.push_back(svg.substr(at + 7, svg.find('"', at + 7) - at - 7));
+    EXPECT_EQ(groups, (std::vector<std::string>{"header", "axes", "pulses", "settings", "minutes", "legend"}));
+    std::vector<std::size_t> outcomes;
+    for (const char* cell : {"m1", "m2", "m3", "m4"}) outcomes.push_back(Count(svg, "<rect class=\"" + std::string(cell)));
+    EXPECT_EQ(outcomes, (std::vector<std::size_t>{5, 1, 3, 52}));
+    EXPECT_EQ(Count(svg, ", gestellt</title>"), 52u);
 }
 
 }  // namespace

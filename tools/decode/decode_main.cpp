@@ -9,6 +9,7 @@
 
 #include "input/edge_log.h"
 #include "input/port_table.h"
+#include "tools/decode/decode_chart.h"
 #include "tools/decode/decode_live.h"
 #include "tools/decode/decode_session.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: chronvk-decode [--polarity 0|1] [--reception-test] [--utc] [--strict|--robust] [--dump]\n"
-    "                      [--program [PROGRAM OPTIONS]] [FILE]\n"
+    "                      [--svg CHART] [--program [PROGRAM OPTIONS]] [FILE]\n"
     "Replays an edge log (lines \"LEVEL STAMP_MS\"; FILE or standard input) through the\n"
     "receiver's decoder and prints, for the n-th edge, the lines the window would redraw:\n"
     "  <n> bits <bit line>, <n> telegram/statistics/setting <line>, with --dump <n> record <hex>.\n"
@@ -26,6 +27,8 @@ constexpr const char* kUsage =
     "sound dates before it trusts a time; --robust follows the seconds and weighs the\n"
     "evidence of many minutes, strict checks included.\n"
     "The system clock is never set.\n"
+    "--svg CHART writes a chart of the replay to CHART: each mark's length, minute by\n"
+    "minute, coloured by what became of the minute, the settings marked, the counters.\n"
     "Live: --port CODE [--device DEV] [--record FILE] receives through the port sampler\n"
     "(CODE 1-4 COM, 11-14 LPT, 20 game port; DEV e.g. SIM or /dev/ttyUSB0 overrides the\n"
     "mapped device; FILE gets every edge appended as an edge log) until Ctrl-C.\n"
@@ -114,6 +117,7 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
     const char* path = nullptr;
     LiveOptions live;
     bool livePort = false;
+    const char* chartPath = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -163,6 +167,10 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
             options.utc = true;
         } else if (arg == "--dump") {
             options.dump = true;
+        } else if (arg == "--svg") {
+            if (i + 1 >= argc) return Fail("--svg needs a file name", io);
+            chartPath = argv[++i];
+            options.chart = true;
         } else if (arg == "--port" || arg == "--device" || arg == "--record") {
             if (i + 1 >= argc) return Fail(std::string(arg) + " needs a value", io);
             const char* value = argv[++i];
@@ -188,6 +196,7 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
     }
 
     if (livePort && options.program) return Fail("--program replays a log, not a port", io);
+    if (livePort && options.chart) return Fail("--svg charts a log, not a port", io);
     if (!livePort && (live.device || live.recordPath)) return Fail("--device and --record need --port", io);
     if (livePort) {
         if (path != nullptr) return Fail("--port reads no log file", io);
@@ -200,8 +209,20 @@ int DecodeMain(int argc, char** argv, std::FILE* in, std::FILE* out, std::FILE* 
         file = std::fopen(path, "rb");
         if (file == nullptr) return Fail(std::string(path) + ": " + std::strerror(errno), io);
     }
+    // Opened first: a day's replay should not end in a folder that is not there.
+    std::FILE* chart = chartPath != nullptr ? std::fopen(chartPath, "wb") : nullptr;
+    if (chartPath != nullptr && chart == nullptr) {
+        if (file != nullptr) std::fclose(file);
+        return Fail(std::string(chartPath) + ": " + std::strerror(errno), io);
+    }
     DecodeSession session(options);
-    const int status = Replay(file != nullptr ? file : in, session, io);
+    int status = Replay(file != nullptr ? file : in, session, io);
     if (file != nullptr) std::fclose(file);
+    if (chart != nullptr) {
+        const std::string svg = session.Chart()->Render(file != nullptr ? path : "Standardeingabe");
+        const bool written = std::fwrite(svg.data(), 1, svg.size(), chart) == svg.size();
+        if ((std::fclose(chart) != 0 || !written) && status == 0)
+            status = Fail(std::string(chartPath) + ": " + std::strerror(errno), io);
+    }
     return status;
 }

@@ -10,6 +10,7 @@
 #include "reception/dcf_state.h"
 #include "reception/display_texts.h"
 #include "reception/edge_decoder.h"
+#include "tools/decode/decode_chart.h"
 #include "ui/dlg_dcf77.h"
 #include "ui/standard_seams.h"
 #include "ui/ui_strings.h"
@@ -72,7 +73,8 @@ class DecodeSession::Program final : public NullDialogView,
                                      public SystemClock,
                                      public ProgramLauncher {
 public:
-    explicit Program(const DecodeOptions& options) : options_(options) {
+    explicit Program(const DecodeOptions& options)
+        : chart_(options.chart ? std::make_unique<QualityChart>() : nullptr), options_(options) {
         // As a fresh process starts: the own record with the command line's
         // polarity, the network off.
         ResetReception();
@@ -115,6 +117,7 @@ public:
         line_ = n;
         now_ = stamp;
         dialog_->EdgeMessage(level, stamp);
+        if (chart_) chart_->Collect();
         if (options_.dump && dcfPtr != nullptr) AppendRecord(out, n, *dcfPtr);
         RunPosted();
     }
@@ -126,6 +129,7 @@ public:
 
     uint64_t edgeCount_ = 0;
     bool closed_ = false;
+    std::unique_ptr<QualityChart> chart_;
 
 private:
     void SetUp(uint32_t stamp) {
@@ -269,3 +273,5 @@ void DecodeSession::Finish(std::string& out) { program_->Finish(out); }
 uint64_t DecodeSession::EdgeCount() const { return program_->edgeCount_; }
 
 bool DecodeSession::Closed() const { return program_->closed_; }
+
+const QualityChart* DecodeSession::Chart() const { return program_->chart_.get(); }

@@ -28,7 +28,10 @@ struct DecodeOptions {
     bool server = false;
     std::string com = "2";
     uint32_t runOnSeconds = 0;  // virtual time after the last edge
+    bool chart = false;         // keep every minute's quality figures for a chart
 };
+
+class QualityChart;
 
 class DecodeSession {
 public:
@@ -47,6 +50,8 @@ public:
     uint64_t EdgeCount() const;
     // The program has closed: the replay is over.
     bool Closed() const;
+    // The minutes so far, when the options asked for a chart; else nullptr.
+    const QualityChart* Chart() const;
 
     class Program;
 
