@@ -30,10 +30,11 @@ if(WIN32)
 endif()
 
 # chronvk_library(NAME SOURCES...): a static library of one subsystem, its
-# directory on the include path as seen from the project root.
+# directory on the include path as seen from the project root, and the
+# generated chronvk_version.h beside it.
 function(chronvk_library name)
   add_library(${name} STATIC ${ARGN})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
 # chronvk_check_xp(TARGET): every shipped Windows program opts in. After each

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "chronvk_version.h"
 #include "clock/clock_setting.h"
 #include "timebase/millisecond_clock.h"
 #include "ui/dialog_seams.h"
@@ -45,7 +46,10 @@ inline constexpr PortButton kPortButtons[9] = {
 int PortButtonOf(int32_t code);
 
 // Shown when the program carries no version information.
-inline constexpr char kFallbackVersion[] = "CHRONVK Version 3.0.4";
+inline constexpr char kFallbackVersion[] = "CHRONVK Version " CHRONVK_VERSION;
+// What --version answers: the product line, and the build that says for
+// which system and processor the program was made.
+inline constexpr char kVersionLine[] = "CHRONVK Version " CHRONVK_VERSION " " CHRONVK_BUILD " (" CHRONVK_PROCESSOR ")";
 inline constexpr char kFallbackNotice[] = "(c) die CHRONVK-Entwickler";
 
 class TDlgDCF77;

@@ -11,9 +11,9 @@ int32_t MemoryProfile::GetInt(const char* key, int32_t defaultValue) {
 
 TableVersionStrings::TableVersionStrings()
     : strings{{"ProductName", "CHRONVK"},
-              {"ProductVersion", "3.0.4"},
+              {"ProductVersion", CHRONVK_VERSION},
               {"LegalCopyright", kFallbackNotice},
-              {"SpecialBuild", "f. Windows/32bit"}} {}
+              {"SpecialBuild", CHRONVK_BUILD}} {}
 
 bool TableVersionStrings::Get(const char* name, std::string& text) {
     const auto it = strings.find(name);

@@ -69,7 +69,7 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             return 1;
         }
         if (arg == "--version") {
-            std::fprintf(out, "%s (Linux)\n", kFallbackVersion);
+            std::fprintf(out, "%s\n", kVersionLine);
             return 1;
         }
         if (arg == "--headless") {
@@ -166,7 +166,6 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
         view = std::move(screen);
     }
     TableVersionStrings version;
-    version.strings["SpecialBuild"] = "f. Linux";
     SharedInterfaceLibrary library;
     SamplerPortControl port(loop);
     TDlgDCF77 dialog({*view, profile, version, library, port, SystemMillisecondClock(), clock,

@@ -24,6 +24,7 @@ fi
 
 "$program" --bogus > out 2> err && exit 1
 [[ $? -eq 2 && $(wc -l < err) -eq 1 ]] || { echo "a wrong option must be one line and status 2"; cat err; exit 1; }
+"$program" --version | grep -Eqx 'CHRONVK Version [0-9]+\.[0-9]+\.[0-9]+ f\. Linux \(.+\)' || { echo "--version"; exit 1; }
 
 # Refused at the start, in one line: a folder that is not there, a FIFO (it
 # would block) and a device that fails only when written to.

@@ -51,7 +51,7 @@ saved() {
 # A broken line is warned about before the screen starts, and shown on it.
 start "${sim}broken\n"
 for text in 'lfd.Telegramm: [01]' 'empfangen' 'letzte Einstellung:' '(\*) COM2' '\[x\] autom. beenden' \
-            'Minuten Maximallaufzeit' 'CHRONVK Version 3.0.4' 'f. Linux' '\[Hilfe\]' 'chronvk.ini:3: ignoring' \
+            'Minuten Maximallaufzeit' 'CHRONVK Version [0-9]*\.[0-9]*\.[0-9]' 'f. Linux' '\[Hilfe\]' 'chronvk.ini:3: ignoring' \
             'Enter OK  Esc Abbruch$'; do
   wait_for "$text"
 done

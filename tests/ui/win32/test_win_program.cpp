@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "chronvk_version.h"
 #include "clock/win32/program_folder.h"
 #include "input/dcf77_signal.h"
 #include "network/network.h"
@@ -128,7 +129,7 @@ TEST_F(WinProgram, ReceivesConfirmsAndEndsByItselfWritingTheSettings) {
     Start();
     // An empty section: the version texts of the resource; the defaults show in what is written at the end.
     EXPECT_EQ(Text(IDC_VERSION) + "|" + Text(IDC_COPYRIGHT) + "|" + Text(IDC_BUILD) + "|" + Text(IDC_OK),
-              "CHRONVK Version 3.0.4|(c) CHRONVK-Autoren|f. Windows/32bit|OK");
+              "CHRONVK Version " CHRONVK_VERSION "|(c) CHRONVK-Autoren|" CHRONVK_BUILD "|OK");
 
     // Minutes of signal until the first confirmation, sent as the sampler posts them.
     bool confirmed = false;
