@@ -6,14 +6,17 @@
 #   make run-windows  build chronvk.exe and run it under Wine on the simulated receiver (COM2=SIM):
 #               on a desktop it shows the window; without one it runs under Xvfb and saves a
 #               screenshot every 10 s under build/run-windows/
+#   make deb    the Debian package in build/deb/, checked by lintian
+#   make dist-windows  build/dist/chronvk-VERSION-win32.zip and -win64.zip
 # The real build is CMake (CMakePresets.json); this file only strings the steps together.
 
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 .ONESHELL:
-.PHONY: run test bench run-windows
+.PHONY: run test bench run-windows deb dist-windows
 
 TEST_PRESETS := linux win32 win64 tsan
+DIST_PRESETS := win32 win64
 RUN_DIR := build/run/demo
 
 # chronvk with its settings and log in $(RUN_DIR): COM2, the default port, is
@@ -76,6 +79,35 @@ test:
 	  fi
 	  summary+=("$$line")
 	done
+	# The package and the zips, made as `make deb` and `make dist-windows`
+	# make them (the zips from the presets just built), then checked as a
+	# user gets them. What a step could not do here it says as "skipped: ".
+	for step in deb dist-windows; do
+	  echo "=== $$step"
+	  log="build/$$step-test.log"
+	  status=0
+	  if [[ $$step == deb ]]; then
+	    { scripts/build-deb.sh build/deb &&
+	      bash tests/dist/deb_test.sh build/deb/chronvk_*.deb; } 2>&1 | tee "$$log" || status=$$?
+	  else
+	    rm -f build/dist/*.zip
+	    { scripts/dist-windows.sh build/dist $(DIST_PRESETS) &&
+	      bash tests/dist/windows_zip_test.sh build/win64/wineprefix build/dist/*.zip; } 2>&1 |
+	      tee "$$log" || status=$$?
+	  fi
+	  skips="$$(grep -h '^skipped: ' "$$log" | sed 's/^skipped: //' || true)"
+	  if [[ $$status -eq 77 ]]; then
+	    line="$$step: skipped ($$skips)"; skipped=$$((skipped + 1))
+	  elif [[ $$status -eq 0 ]]; then
+	    line="$$step: passed"; passed_cases=$$((passed_cases + 1))
+	    if [[ -n "$$skips" ]]; then
+	      line+="; skipped: $$(paste -sd ';' <<<"$$skips")"; skipped=$$((skipped + $$(wc -l <<<"$$skips")))
+	    fi
+	  else
+	    line="$$step: FAILED (see $$log)"; failed=1; failed_cases=$$((failed_cases + 1))
+	  fi
+	  summary+=("$$line")
+	done
 	echo
 	echo "=== summary"
 	printf '  %s\n' "$${summary[@]}"
@@ -91,6 +123,20 @@ run-windows:
 	cmake --preset $(WINDOWS_PRESET)
 	cmake --build --preset $(WINDOWS_PRESET) --target chronvk
 	scripts/run-windows.sh build/$(WINDOWS_PRESET)/ui/win32/chronvk.exe build/run-windows
+
+# dpkg-buildpackage works on a copy of the tree in build/deb, so that all it
+# makes stays there.
+deb:
+	@scripts/bootstrap.sh deb
+	scripts/build-deb.sh build/deb
+
+dist-windows:
+	@scripts/bootstrap.sh windows
+	for preset in $(DIST_PRESETS); do
+	  cmake --preset $$preset
+	  cmake --build --preset $$preset --target chronvk
+	done
+	scripts/dist-windows.sh build/dist $(DIST_PRESETS)
 
 bench:
 	@scripts/bootstrap.sh bench

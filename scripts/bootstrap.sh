@@ -2,8 +2,11 @@
 # Install the Debian packages that one purpose needs:
 #   bootstrap.sh run     the native toolchain: build and run the programs
 #   bootstrap.sh bench   that and Google Benchmark
-#   bootstrap.sh test    everything: also GoogleTest, the mingw-w64 cross compilers,
-#                        Wine (32-bit too), and what the network and screenshot tests use
+#   bootstrap.sh deb     the Debian package's build dependencies, debhelper and lintian
+#   bootstrap.sh windows the mingw-w64 cross compilers and zip, for the Windows zips
+#   bootstrap.sh test    everything: also GoogleTest, Wine (32-bit too), what the
+#                        network and screenshot tests use, and what the package's
+#                        and the zips' tests use
 # Safe to run again and again: when everything is there it only looks
 # (dpkg-query) and touches nothing. Uses sudo when not run as root.
 set -euo pipefail
@@ -11,6 +14,14 @@ set -euo pipefail
 purpose="${1:-test}"
 
 native=(make cmake ninja-build g++ pkg-config)
+# debian/control's Build-Depends (libgpiod and pps-tools for the edges as the
+# kernel stamps them), what dpkg-buildpackage takes for granted, the
+# package's tools and its checker.
+deb=(libncurses-dev libgpiod-dev pps-tools build-essential debhelper dpkg-dev lintian)
+# Cross builds (the win32 thread model: no winpthreads, so the programs load
+# on XP); GoogleTest's sources, which configuring the presets wants; zip.
+windows=(g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+         googletest zip)
 case "$purpose" in
   run)
     # chronvk's terminal screen
@@ -19,23 +30,30 @@ case "$purpose" in
   bench)
     packages=("${native[@]}" libbenchmark-dev)
     ;;
+  deb)
+    packages=("${native[@]}" "${deb[@]}")
+    ;;
+  windows)
+    packages=("${native[@]}" "${windows[@]}")
+    ;;
   test)
     packages=(
-      "${native[@]}"
-      googletest libgtest-dev libgmock-dev
-      # cross builds (the win32 thread model: no winpthreads, so the programs load on XP)
-      # and their test runner
-      g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+      "${native[@]}" "${deb[@]}" "${windows[@]}"
+      libgtest-dev libgmock-dev
+      # the cross builds' test runner
       wine wine64 wine32:i386
       # terminal front-end, network tests in namespaces, screenshots of dialogs
       libncurses-dev iproute2 tcpdump tshark xvfb imagemagick
       # the screen driven through a terminal multiplexer; the reception chart
       # checked as XML and rendered
       tmux libxml2-utils librsvg2-bin
+      # the package installed in a throw-away root (its user, its units
+      # checked), the zips unpacked
+      adduser systemd unzip
     )
     ;;
   *)
-    echo "usage: bootstrap.sh run|bench|test" >&2
+    echo "usage: bootstrap.sh run|bench|deb|windows|test" >&2
     exit 2
     ;;
 esac
