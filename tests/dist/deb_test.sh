@@ -34,7 +34,9 @@ if [[ -z "${CHRONVK_THROWAWAY_ROOT:-}" ]]; then
     done
   done
 
-  [[ $(id -u) -eq 0 ]] || { echo "skipped: installing into a throw-away root needs root"; exit 77; }
+  if [[ $(id -u) -ne 0 ]] || ! unshare --mount --propagation private true 2>/dev/null; then
+    echo "skipped: installing into a throw-away root needs root, allowed to mount"; exit 77
+  fi
   rm -rf "$unpacked"
   scratch="$(mktemp -d)"
   trap 'rmdir "$scratch"' EXIT
