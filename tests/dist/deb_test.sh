@@ -81,7 +81,10 @@ for unit in chronvk chronvk-refclock; do
     --no-new-privs env -C "$folder" "${command[@]}" > "$t/out" 2> "$t/err" < /dev/null &
   pid=$!
   for _ in $(seq 200); do grep -q ' bits [01]' "$t/out" && break; sleep 0.1; done
-  kill -TERM "$pid"
+  kill -TERM "$pid" 2>/dev/null || true
+  # Up to 30 s to save and end; one that hangs is killed and fails below.
+  for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
   status=0
   wait "$pid" || status=$?
   grep -q ' bits [01]' "$t/out" || fail "$unit: no bits from the simulated receiver: $(cat "$t/err")"
