@@ -19,6 +19,16 @@ uint8_t LineLevel(int64_t utcMs, uint8_t polarity) {
     return active ? polarity : static_cast<uint8_t>(polarity == 0 ? 1 : 0);
 }
 
+int64_t NextEdgeUtcMs(int64_t utcMs) {
+    for (int64_t start = FloorDiv(utcMs, kSecondMs) * kSecondMs;; start += kSecondMs) {
+        const int64_t minuteStart = FloorDiv(start, kMinuteMs) * kMinuteMs;
+        const int length = MarkLengthMs(EncodeMinute(minuteStart), static_cast<int>((start - minuteStart) / kSecondMs));
+        if (length == 0) continue;  // second 59
+        if (start > utcMs) return start;
+        if (start + length > utcMs) return start + length;
+    }
+}
+
 EdgeStreamOptions OptionsForMinutes(int64_t utcMinuteStart, int minutes) {
     EdgeStreamOptions options;
     options.startUtcMs = utcMinuteStart - kLeadInMs;

@@ -35,6 +35,10 @@ inline int MarkLengthMs(uint64_t bits, int second) {
 // idle line as 1.
 uint8_t LineLevel(int64_t utcMs, uint8_t polarity);
 
+// The first instant after `utcMs` at which the line changes: a mark's start
+// or end, always a whole millisecond.
+int64_t NextEdgeUtcMs(int64_t utcMs);
+
 // One level change as the sampler posts it.
 struct SampledEdge {
     uint8_t level;

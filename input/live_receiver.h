@@ -9,6 +9,9 @@ public:
     virtual ~EdgeHandler() = default;
     // `stamp` is the multimedia clock value read as signed, as reception takes it.
     virtual void OnEdge(uint8_t level, int32_t stamp) = 0;
+    // An edge the port reported at its own instant (event mode), on the edge
+    // clock; handlers that need no more than the stamp take it as OnEdge.
+    virtual void OnEdgeAt(uint8_t level, int32_t stamp, int64_t /*instantNs*/) { OnEdge(level, stamp); }
 };
 
 enum class LiveResult : uint8_t {

@@ -8,6 +8,7 @@
 #include "input/port_driver.h"
 #include "input/sim_receiver.h"
 
+class EdgeClock;
 class MillisecondClock;
 class ProfileReader;
 
@@ -31,6 +32,16 @@ inline int32_t EdgeStampFromParam(uint64_t param) { return static_cast<int32_t>(
 
 // One tick of the sampling timer (the body of TCB).
 void SamplerTick();
+// Event mode: one wait of the waiting thread for the line, and the posting
+// of what it found, each edge with its instant. false: no more waits, the
+// line is to be sampled (the driver refused waits) or is gone.
+bool SamplerWait();
+
+// Event mode (EVENTS=1): the ports opened from now on report their edges as
+// the system sees them, each stamped at its own instant, where the device
+// allows; otherwise the line is sampled every 25 ms. Window thread.
+void SetPortEvents(bool events);
+bool PortEvents();
 
 // Seams, for the program's start-up and for tests; nullptr restores the
 // default (the machine's ports, the system's millisecond clock, no profile,
@@ -38,6 +49,7 @@ void SamplerTick();
 // a new platform also forgets the active port and the last level.
 void SetPortPlatform(PortPlatform* platform);
 void SetSamplerClock(MillisecondClock* clock);
+void SetSamplerEdgeClock(EdgeClock* clock);
 void SetSimulatedUtc(UtcSourceFn utcNow);
 void SetPortProfile(const ProfileReader* profile);
 const ProfileReader* CurrentPortProfile();

@@ -15,6 +15,7 @@ enum class BoxOwner { Dialog, None, LastActivePopup };
 constexpr unsigned kBoxOk = 0x0;
 constexpr unsigned kBoxStop = 0x10;          // MB_ICONHAND
 constexpr unsigned kBoxExclamation = 0x30;   // MB_ICONEXCLAMATION
+constexpr unsigned kBoxInformation = 0x40;   // MB_ICONINFORMATION
 constexpr unsigned kBoxSystemModal = 0x1000; // MB_SYSTEMMODAL
 constexpr unsigned kBoxTaskModal = 0x2000;   // MB_TASKMODAL
 

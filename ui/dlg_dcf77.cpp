@@ -210,6 +210,11 @@ void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp) {
     RunControlAfterEdge(confirmed);
 }
 
+void TDlgDCF77::PortNotice(std::string_view text) {
+    HandlerScope scope(*this);
+    if (!Gone()) ShowBox(text, APP_NAME, kBoxOk | kBoxInformation, BoxOwner::Dialog);
+}
+
 void TDlgDCF77::TimerMessage() {
     HandlerScope scope(*this);
     if (!Gone()) RunTimerTick();

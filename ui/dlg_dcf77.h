@@ -81,6 +81,8 @@ public:
 
     // Events, as the front-end forwards them.
     void EdgeMessage(uint8_t level, uint32_t stamp);  // WM_COMMNOTIFY
+    // What the port sampler says about the port (its waits refused), in a box.
+    void PortNotice(std::string_view text);
     void TimerMessage();                              // WM_TIMER of the run timer
     void ButtonClicked(int id);                       // check boxes, port buttons, help
     // The minutes field lost the focus: to `gainingId`, a control of this

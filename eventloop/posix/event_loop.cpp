@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
-static_assert(sizeof(EventLoop::Record) == 8);
+static_assert(sizeof(EventLoop::Record) == 16);
 
 namespace {
 
@@ -55,8 +56,18 @@ EventLoop::~EventLoop() {
 
 bool EventLoop::PostEdge(uint8_t level, uint32_t stamp) {
     if (edgeWrite_ < 0) return false;
-    Record record{stamp, level, {0, 0, 0}};
+    Record record{stamp, level, 0, {0, 0}, 0};
     return write(edgeWrite_, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+}
+
+bool EventLoop::PostEdgeAt(uint8_t level, uint32_t stamp, int64_t instantNs) {
+    if (edgeWrite_ < 0) return false;
+    Record record{stamp, level, 1, {0, 0}, instantNs};
+    return write(edgeWrite_, &record, sizeof record) == static_cast<ssize_t>(sizeof record);
+}
+
+void EventLoop::Notice(std::string_view text) {
+    std::fprintf(stderr, "%s: %.*s\n", program_invocation_short_name, static_cast<int>(text.size()), text.data());
 }
 
 int EventLoop::AddSource(Source source) {
@@ -113,7 +124,11 @@ int EventLoop::DispatchEdges() {
     while (edgeHandler_ && (next_ != end_ || RefillEdges())) {
         const Record record = batch_[next_++];
         // The stamp travels as the 32-bit clock value and is read as signed.
-        edgeHandler_->OnEdge(record.level, static_cast<int32_t>(record.stamp));
+        if (record.hasInstant != 0) {
+            edgeHandler_->OnEdgeAt(record.level, static_cast<int32_t>(record.stamp), record.instantNs);
+        } else {
+            edgeHandler_->OnEdge(record.level, static_cast<int32_t>(record.stamp));
+        }
         ++handled;
     }
     return handled;

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <initializer_list>
+#include <string_view>
 #include <vector>
 
 #include "input/live_receiver.h"
@@ -39,6 +40,9 @@ public:
 
     // Sampling thread. Never waits: an edge that does not fit is dropped.
     bool PostEdge(uint8_t level, uint32_t stamp) override;
+    bool PostEdgeAt(uint8_t level, uint32_t stamp, int64_t instantNs) override;
+    // On stderr, at once, from whichever thread says it.
+    void Notice(std::string_view text) override;
     // Edges wait in the pipe while no handler is set.
     void SetEdgeHandler(EdgeHandler* handler) { edgeHandler_ = handler; }
 
@@ -68,12 +72,14 @@ public:
     // Runs rounds until `done` answers true (checked before each round).
     void RunUntil(const std::function<bool()>& done);
 
-    // One edge in the pipe. Eight bytes, far below PIPE_BUF, so every write is
-    // atomic and the pipe only ever holds whole records.
+    // One edge in the pipe. Sixteen bytes, far below PIPE_BUF, so every write
+    // is atomic and the pipe only ever holds whole records.
     struct Record {
         uint32_t stamp;
         uint8_t level;
-        uint8_t unused[3];
+        uint8_t hasInstant;  // event mode: instantNs holds the edge's own instant
+        uint8_t unused[2];
+        int64_t instantNs;
     };
 
 private:

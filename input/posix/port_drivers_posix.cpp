@@ -1,11 +1,15 @@
 // Linux ports: serial lines through the modem-control ioctls, parallel ports
 // through ppdev, the game port through the joystick API, and a sampling thread
-// with an absolute 25 ms period in place of the multimedia timer.
+// with an absolute 25 ms period in place of the multimedia timer. In event
+// mode the thread waits for the line instead (TIOCMIWAIT) and a signal wakes
+// it to stop.
 
 #include <fcntl.h>
 #include <linux/joystick.h>
 #include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -15,42 +19,23 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "input/port_driver.h"
 #include "input/port_sampler.h"
+#include "input/posix/line_drivers.h"
+#include "timebase/edge_clock.h"
 
 namespace {
 
 constexpr long kPeriodNs = 25'000'000;
 
-// A file descriptor that closes itself; the drivers' device.
-class Descriptor {
-public:
-    ~Descriptor() { Reset(); }
-    bool Open(const std::string& name, int flags) {
-        Reset();
-        if (name.empty()) return false;
-        fd_ = open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
-        struct stat info{};
-        if (fd_ >= 0 && fstat(fd_, &info) == 0 && S_ISCHR(info.st_mode)) return true;
-        Reset();
-        return false;
-    }
-    void Reset() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
-
-bool VanishedDevice(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
-
 class SerialDriver final : public PortDriver {
 public:
+    explicit SerialDriver(bool) {}  // waits need nothing else of the descriptor here
     bool Open(const std::string& device) override {
         // Never the controlling terminal, never wait for carrier. Not shared:
         // other programs honouring the lock or the tty's exclusive mode cannot
@@ -75,6 +60,20 @@ public:
     void Close() override {
         ioctl(fd_.Get(), TIOCNXCL);
         fd_.Reset();
+    }
+    // TIOCMIWAIT returns at the first change of DSR after the call began; one
+    // between two calls would be missed, but they are microseconds apart and a
+    // mark lasts 100 ms. Drivers without it (cp210x, a pty) answer ENOTTY.
+    void WaitLine(LineWait& wait) override {
+        if (ioctl(fd_.Get(), TIOCMIWAIT, TIOCM_DSR) != 0) {
+            wait.result = errno == EINTR          ? LineWait::Result::Nothing
+                          : VanishedDevice(errno) ? LineWait::Result::Stalled
+                                                  : LineWait::Result::Refused;
+            return;
+        }
+        const int64_t instant = SystemEdgeClock().NowNs();
+        int lines = 0;
+        if (ioctl(fd_.Get(), TIOCMGET, &lines) == 0) wait.Add((lines & TIOCM_DSR) != 0 ? 1 : 0, instant);
     }
 
 private:
@@ -151,19 +150,56 @@ private:
     bool pressed_ = false;
 };
 
+// Does nothing but end the system call the waiting thread sits in (EINTR):
+// installed without SA_RESTART for that.
+extern "C" void OnWake(int) {}
+
+int WakeSignal() {
+    static const int number = [] {
+        struct sigaction action{};
+        action.sa_handler = OnWake;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGRTMIN, &action, nullptr);
+        return SIGRTMIN;
+    }();
+    return number;
+}
+
 class PosixPortPlatform final : public PortPlatform {
 public:
     ~PosixPortPlatform() override { CancelTimer(0); }
 
-    std::unique_ptr<PortDriver> MakeDriver(PortKind kind) override {
-        return MakeDriverOfKind<SerialDriver, ParallelDriver, GameDriver>(kind);
+    std::unique_ptr<PortDriver> MakeDriver(PortKind kind, const std::string&, bool events) override {
+        return MakeDriverOfKind<SerialDriver, ParallelDriver, GameDriver>(kind, events);
     }
 
-    uint32_t StartTimer() override {
+    uint32_t StartTimer() override { return Start(false); }
+    uint32_t StartWaiter() override { return Start(true); }
+
+    // Joins the thread: afterwards no tick or wait runs and none will.
+    void CancelTimer(uint32_t) override {
+        stop_ = true;
+        if (!thread_.joinable()) return;
+        if (waiting_) WakeUntilEnded();
+        thread_.join();
+    }
+
+private:
+    uint32_t Start(bool wait) {
         if (thread_.joinable()) return 0;
         stop_ = false;
+        ended_ = false;
+        waiting_ = wait;
+        if (wait) WakeSignal();
         try {
-            thread_ = std::thread([this] { Sample(); });
+            thread_ = std::thread([this, wait] {
+                while (wait && !stop_.load() && SamplerWait()) {
+                }
+                Sample();
+                const std::lock_guard lock(endMutex_);
+                ended_ = true;
+                endedChanged_.notify_all();
+            });
         } catch (...) {
             return 0;
         }
@@ -171,13 +207,17 @@ public:
         return timerId_;
     }
 
-    // Joins the thread: afterwards no tick runs and none will.
-    void CancelTimer(uint32_t) override {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
+    // A thread blocked in the kernel (TIOCMIWAIT has no time-out) wakes only
+    // for a signal, and one that comes just before it blocks is lost: send
+    // it again until the thread has ended.
+    void WakeUntilEnded() {
+        std::unique_lock lock(endMutex_);
+        while (!ended_) {
+            pthread_kill(thread_.native_handle(), WakeSignal());
+            endedChanged_.wait_for(lock, std::chrono::milliseconds(2));
+        }
     }
 
-private:
     void Sample() {
         timespec next{};
         clock_gettime(CLOCK_MONOTONIC, &next);
@@ -200,6 +240,10 @@ private:
 
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    bool waiting_ = false;
+    std::mutex endMutex_;
+    std::condition_variable endedChanged_;
+    bool ended_ = false;
     uint32_t timerId_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "input/win32/live_receiver_win32.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include "input/live_receiver.h"
 #include "input/port_sampler.h"
@@ -26,6 +27,10 @@ LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     if (message == WM_COMMNOTIFY) {
         if (currentHandler)
             currentHandler->OnEdge(static_cast<uint8_t>(wParam & 0xFF), EdgeStampFromParam(static_cast<uint64_t>(lParam)));
+        return 0;
+    }
+    if (message == kPortNoticeMessage) {
+        std::fprintf(stderr, "%s\n", TakePortNotice(lParam)->c_str());
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -24,6 +24,10 @@ public:
         log_.push_back("edge " + std::to_string(stamp));
         if (box) box(stamp);
     }
+    void OnEdgeAt(uint8_t level, int32_t stamp, int64_t instantNs) override {
+        log_.push_back("at " + std::to_string(instantNs));
+        OnEdge(level, stamp);
+    }
     std::function<void(int32_t)> box;
 
 private:
@@ -52,7 +56,8 @@ TEST(EventLoop, EdgesADatagramAndATickDuringANestedBoxArriveInOrder) {
                     }});
     loop.StartTimer(7, 1000, [&] { log.push_back("tick"); });
 
-    for (uint32_t stamp : {1u, 2u}) ASSERT_TRUE(loop.PostEdge(1, stamp));
+    ASSERT_TRUE(loop.PostEdge(1, 1));
+    ASSERT_TRUE(loop.PostEdgeAt(1, 2, -123456789012));  // an edge with its own instant
     edges.box = [&](int32_t stamp) {
         if (stamp != 1) return;
         // A box opens in the handler of edge 1; meanwhile edge 3, a datagram
@@ -61,11 +66,11 @@ TEST(EventLoop, EdgesADatagramAndATickDuringANestedBoxArriveInOrder) {
         const uint8_t packet[] = {42};
         ASSERT_EQ(sendto(socket_.Get(), packet, 1, 0, reinterpret_cast<const sockaddr*>(&self), sizeof self), 1);
         clock.Advance(1000);
-        while (log.size() < 5) ASSERT_GE(loop.RunOnce(1000), 0);
+        while (log.size() < 6) ASSERT_GE(loop.RunOnce(1000), 0);
         log.push_back("box closed");
     };
     ASSERT_GT(loop.RunOnce(0), 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"edge 1", "edge 2", "edge 3", "datagram 42", "tick", "box closed"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"edge 1", "at -123456789012", "edge 2", "edge 3", "datagram 42", "tick", "box closed"}));
 
     // No second tick before another period; posted work runs from the loop, not the caller.
     bool posted = false;

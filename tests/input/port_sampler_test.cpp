@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <tuple>
 
 #include "tests/clock/clock_test_dir.h"
 #include "tests/support/fake_clock.h"
@@ -99,6 +100,41 @@ TEST_F(PortSamplerTest, TimerStartFailureLeavesTheReceiverOnUntilClosed) {
     EXPECT_EQ(ActivePort(), 3);
     ClosePort();
     EXPECT_EQ(fake.calls, (Calls{"open", "on", "timer", "off", "close"}));
+}
+
+// Event mode: the waiting thread reads the line once, then posts each change
+// at its own instant; a driver that refuses waits is sampled instead, which is
+// said once, and a stalled one stays silent. Closing interrupts the wait first.
+TEST(PortSamplerEvents, ChangesComeAtTheirInstantsAndARefusalFallsBackToTicks) {
+    FakePortPlatform fake;
+    FakeMachineClocks clocks{5'000'000'000};
+    MemoryPortProfile profile;
+    profile.ports = {{"COM1", "port1"}};
+    SamplerSeams seams{&fake, &clocks, &profile, &clocks};
+    SetPortEvents(true);
+    fake.line = LineRead::High;
+    ASSERT_TRUE(OpenPort(fake, 1));
+    for (const int64_t at : {4'970'000'000, 4'980'500'000, 4'990'000'000}) fake.wait.Add(at == 4'970'000'000, at);  // 1, 0, 0
+    EXPECT_TRUE(fake.Wait());
+    fake.wait = {};
+    EXPECT_TRUE(fake.Wait());  // woken without a change
+    ASSERT_EQ(fake.posts.size(), 2u);
+    // The first reading has no instant and the stamp of now; a repeated level is no edge.
+    EXPECT_EQ(std::tuple(fake.posts[0].level, fake.posts[0].stamp, fake.posts[0].instant), std::tuple(1, 5000u, -1));
+    EXPECT_EQ(std::tuple(fake.posts[1].level, fake.posts[1].stamp, fake.posts[1].instant), std::tuple(0, 4980u, 4'980'500'000));
+
+    for (const auto result : {LineWait::Result::Refused, LineWait::Result::Refused, LineWait::Result::Stalled}) {
+        fake.wait.result = result;
+        EXPECT_FALSE(fake.Wait());
+        fake.line = fake.posts.back().level == 1 ? LineRead::Low : LineRead::High;
+        fake.Tick();
+        ClosePort();
+        ASSERT_TRUE(OpenPort(fake, 1));
+    }
+    EXPECT_EQ(fake.posts.size(), 4u);  // the two ticks after refusals; none once stalled
+    EXPECT_EQ(fake.notices, std::vector<std::string>{"COM1 (port1): the port reports no changes of its line; sampling it every 25 ms instead"});
+    const Calls closing(fake.calls.end() - 8, fake.calls.end() - 4);
+    EXPECT_EQ(closing, (Calls{"wait", "interrupt", "cancel", "off"}));
 }
 
 TEST(PortLevels, AParallelPortReadsHighOnlyWhenTheWriteSaysNotReady) {

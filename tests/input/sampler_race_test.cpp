@@ -18,7 +18,10 @@ namespace {
 // and hide a race in the sampler. Every read flips the line, so ticks post.
 class ThreadedPlatform final : public PortPlatform, public EdgeSink {
 public:
-    std::unique_ptr<PortDriver> MakeDriver(PortKind) override { return std::make_unique<Driver>(*this); }
+    std::unique_ptr<PortDriver> MakeDriver(PortKind, const std::string&, bool) override {
+        return std::make_unique<Driver>(*this);
+    }
+    uint32_t StartWaiter() override { return 0; }
     uint32_t StartTimer() override {
         stop_ = false;
         thread_ = TestThread([this] {

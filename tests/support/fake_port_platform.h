@@ -2,7 +2,8 @@
 // lands in one trace, and a call a real device would punish (on a driver that
 // is not open, or a second device at once) fails the test. Its timer fires only
 // when the test says so, optionally once from inside StartTimer: the worst case
-// of a window thread preempted right after starting the timer.
+// of a window thread preempted right after starting the timer. Its waiting
+// thread, too, waits only when the test says so, and finds what it is told.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,21 +16,27 @@
 
 class FakePortPlatform final : public PortPlatform, public EdgeSink {
 public:
-    struct Post { uint8_t level; uint32_t stamp; };
+    struct Post { uint8_t level; uint32_t stamp; int64_t instant = -1; };
 
     // Script.
     bool openFails = false, timerStarts = true, postSucceeds = true;
     std::function<void()> insideStart;  // runs in StartTimer once the timer runs
     LineRead line = LineRead::Low;
+    LineWait wait;  // what each wait finds
 
-    // Trace: "open", "on", "read", "off", "close", "timer", "cancel".
+    // Trace: "open", "on", "read", "off", "close", "timer", "cancel", "waiter", "wait", "interrupt".
     std::vector<std::string> calls;
     std::vector<Post> posts;
+    std::vector<std::string> notices;
     bool deviceOpen = false;
 
-    std::unique_ptr<PortDriver> MakeDriver(PortKind) override { return std::make_unique<Driver>(*this); }
-    uint32_t StartTimer() override {
-        calls.push_back("timer");
+    std::unique_ptr<PortDriver> MakeDriver(PortKind, const std::string&, bool) override {
+        return std::make_unique<Driver>(*this);
+    }
+    uint32_t StartWaiter() override { return Start("waiter"); }
+    uint32_t StartTimer() override { return Start("timer"); }
+    uint32_t Start(const char* what) {
+        calls.push_back(what);
         if (!timerStarts) return 0;
         timer_ = ++timerIds_;
         if (insideStart) insideStart();
@@ -41,16 +48,22 @@ public:
         timer_ = 0;
     }
 
-    // The timer's tick, if a timer runs.
+    // The timer's tick, if a timer runs; the waiting thread's wait.
     void Tick() {
         if (timer_ != 0) SamplerTick();
     }
+    bool Wait() { return timer_ != 0 && SamplerWait(); }
 
     // The window's side: records what the sampler posts.
     bool PostEdge(uint8_t level, uint32_t stamp) override {
         posts.push_back({level, stamp});
         return postSucceeds;
     }
+    bool PostEdgeAt(uint8_t level, uint32_t stamp, int64_t instant) override {
+        posts.push_back({level, stamp, instant});
+        return postSucceeds;
+    }
+    void Notice(std::string_view text) override { notices.emplace_back(text); }
 
 private:
     class Driver final : public PortDriver {
@@ -72,6 +85,11 @@ private:
             Use("close");
             open_ = p_.deviceOpen = false;
         }
+        void WaitLine(LineWait& wait) override {
+            Use("wait");
+            wait = p_.wait;
+        }
+        void Interrupt() override { Use("interrupt"); }
 
     private:
         void Use(const char* what) {
@@ -90,10 +108,12 @@ private:
 // failed assertion.
 class SamplerSeams {
 public:
-    SamplerSeams(PortPlatform* platform, MillisecondClock* clock, const ProfileReader* profile = nullptr) {
+    SamplerSeams(PortPlatform* platform, MillisecondClock* clock, const ProfileReader* profile = nullptr,
+                 EdgeClock* edges = nullptr) {
         SetPortPlatform(platform);
         SetSamplerClock(clock);
         SetPortProfile(profile);
+        SetSamplerEdgeClock(edges);
     }
     ~SamplerSeams() {
         ClosePort();
@@ -101,5 +121,7 @@ public:
         SetSamplerClock(nullptr);
         SetPortProfile(nullptr);
         SetSimulatedUtc(nullptr);
+        SetSamplerEdgeClock(nullptr);
+        SetPortEvents(false);
     }
 };

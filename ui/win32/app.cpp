@@ -72,6 +72,11 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND window, UINT message, WPARAM wPar
         return TRUE;
     }
     auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (message == kPortNoticeMessage) {
+        const auto text = TakePortNotice(lParam);  // ours even when the dialog is gone
+        if (self != nullptr && self->behaviour_) self->behaviour_->PortNotice(*text);
+        return TRUE;
+    }
     if (self == nullptr || !self->behaviour_) return FALSE;
     TDlgDCF77& behaviour = *self->behaviour_;
     switch (message) {
