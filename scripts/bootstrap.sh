@@ -13,7 +13,9 @@ set -euo pipefail
 
 purpose="${1:-test}"
 
-native=(make cmake ninja-build g++ pkg-config)
+# libgpiod-dev and pps-tools (its sys/timepps.h): every Linux program reads
+# GPIO lines and PPS sources, so every purpose builds with them.
+native=(make cmake ninja-build g++ pkg-config libgpiod-dev pps-tools)
 # debian/control's Build-Depends (libgpiod and pps-tools for the edges as the
 # kernel stamps them), what dpkg-buildpackage takes for granted, the
 # package's tools and its checker.

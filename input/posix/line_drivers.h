@@ -1,5 +1,6 @@
-// What the Linux drivers share: a descriptor that closes itself and the errors
-// of a device that went away.
+// What the Linux drivers share: a descriptor that closes itself, the errors
+// of a device that went away, and the drivers of lines the kernel watches
+// itself (a PPS source, a GPIO line), named by their device strings.
 #pragma once
 
 #include <fcntl.h>
@@ -7,7 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <string>
+
+#include "input/port_driver.h"
 
 class Descriptor {
 public:
@@ -36,3 +40,7 @@ private:
 };
 
 inline bool VanishedDevice(int error) { return error == EIO || error == ENODEV || error == ENXIO; }
+
+// The driver for "pps:/dev/ppsN" or "gpio:/dev/gpiochipN:LINE[:active-low][:pull-up]"
+// on any port button; nullptr for every other device.
+std::unique_ptr<PortDriver> MakeLineDriver(const std::string& device);

@@ -1,8 +1,8 @@
 // Linux ports: serial lines through the modem-control ioctls, parallel ports
 // through ppdev, the game port through the joystick API, and a sampling thread
 // with an absolute 25 ms period in place of the multimedia timer. In event
-// mode the thread waits for the line instead (TIOCMIWAIT) and a signal wakes
-// it to stop.
+// mode the thread waits for the line instead (TIOCMIWAIT, a PPS source, a GPIO
+// line) and a signal wakes it to stop.
 
 #include <fcntl.h>
 #include <linux/joystick.h>
@@ -169,7 +169,8 @@ class PosixPortPlatform final : public PortPlatform {
 public:
     ~PosixPortPlatform() override { CancelTimer(0); }
 
-    std::unique_ptr<PortDriver> MakeDriver(PortKind kind, const std::string&, bool events) override {
+    std::unique_ptr<PortDriver> MakeDriver(PortKind kind, const std::string& device, bool events) override {
+        if (std::unique_ptr<PortDriver> line = MakeLineDriver(device)) return line;
         return MakeDriverOfKind<SerialDriver, ParallelDriver, GameDriver>(kind, events);
     }
 

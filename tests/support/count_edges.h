@@ -15,7 +15,12 @@ public:
         stamps.push_back(stamp);
         count = static_cast<int>(levels.size());
     }
+    void OnEdgeAt(uint8_t level, int32_t stamp, int64_t instantNs) override {
+        instants.push_back(instantNs);
+        OnEdge(level, stamp);
+    }
     std::string levels;
     std::vector<int32_t> stamps;
+    std::vector<int64_t> instants;  // of the edges that came with one
     std::atomic<int> count{0};
 };
