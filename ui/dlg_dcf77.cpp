@@ -175,7 +175,7 @@ void TDlgDCF77::LoadSettings() {
 
 // ---- events ----------------------------------------------------------------
 
-void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp) {
+void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp, std::optional<int64_t> instantNs) {
     HandlerScope scope(*this);
     if (Gone()) return;
     TDcfState& state = *dcfPtr;
@@ -183,7 +183,7 @@ void TDlgDCF77::EdgeMessage(uint8_t level, uint32_t stamp) {
     DecodeEdge(level, static_cast<int32_t>(stamp));
     const bool confirmed = timeConfirmed != 0;
     // Sampled first: the clock setting below may wait in a message box.
-    const bool sampled = samples_ != nullptr && samples_->AfterEdge(state, confirmed, stamp);
+    const bool sampled = samples_ != nullptr && samples_->AfterEdge(state, confirmed, stamp, instantNs);
     quality::AfterEdge(state, before, stamp, confirmed && state.setRequest != 0, sampled);
     if (masterNameNumber != 0 && (state.bitsChanged || state.statusChanged)) BroadcastState();
 

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "chronvk_version.h"
@@ -80,7 +81,9 @@ public:
     void SetupWindow();
 
     // Events, as the front-end forwards them.
-    void EdgeMessage(uint8_t level, uint32_t stamp);  // WM_COMMNOTIFY
+    // WM_COMMNOTIFY; in event mode the edge's own instant on the edge clock
+    // comes beside the stamp, for the time samples.
+    void EdgeMessage(uint8_t level, uint32_t stamp, std::optional<int64_t> instantNs = std::nullopt);
     // What the port sampler says about the port (its waits refused), in a box.
     void PortNotice(std::string_view text);
     void TimerMessage();                              // WM_TIMER of the run timer

@@ -1,5 +1,6 @@
 #include "ui/refclock_samples.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "clock/clock_setting.h"
@@ -60,7 +61,9 @@ int LeapIndicator(int64_t minuteUtc, bool announced) {
 
 }  // namespace
 
-bool RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs) {
+bool RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs,
+                                std::optional<int64_t> instantNs) {
+    instantNs_ = instantNs;
     if (robustReception) {
         // Every second mark on the grid of a locked time is a sample.
         const robust::GridMark& mark = robust::MarkOfLastEdge();
@@ -110,6 +113,11 @@ void RefclockSamples::Emit(int64_t referenceSeconds, uint32_t stampMs, int leap)
     TimeSample sample;
     sample.reference = {referenceSeconds, 0};
     sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
+    // An edge's own instant needs no guess at when it was seen.
+    if (instantNs_) {
+        sample.receive = Less(now, std::max<int64_t>(0, edges_.NowNs() - *instantNs_));
+        sample.precision = kInstantPrecision;
+    }
     sample.leap = leap;
     output_.Send(sample);
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "reception/dcf_state.h"
+#include "timebase/edge_clock.h"
 #include "timebase/millisecond_clock.h"
 
 // A moment on the real-time (UTC) scale.
@@ -44,16 +45,23 @@ public:
 // The sampler thread reads the line every 25 ms, so an edge is seen between
 // 0 and 25 ms after it happened: 12.5 ms late on average.
 inline constexpr int32_t kHalfSamplingPeriodNs = 12'500'000;
+// An edge with its own instant (event mode) is good to far better than a
+// millisecond; what the receiver module adds, the daemon measures itself.
+inline constexpr int kInstantPrecision = -10;
 
 class RefclockSamples {
 public:
-    RefclockSamples(MillisecondClock& milliseconds, RealTimeClock& realTime, TimeSampleOutput& output)
-        : milliseconds_(milliseconds), realTime_(realTime), output_(output) {}
+    RefclockSamples(MillisecondClock& milliseconds, RealTimeClock& realTime, TimeSampleOutput& output,
+                    EdgeClock& edges = SystemEdgeClock())
+        : milliseconds_(milliseconds), realTime_(realTime), output_(output), edges_(edges) {}
 
     // After the edge stamped `stampMs` went through the decoder; `confirmed`:
     // it was a minute mark that confirmed the record's current telegram.
-    // True when a sample went out.
-    bool AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs);
+    // `instantNs`: the edge's own instant on the edge clock (event mode),
+    // which then times the sample in place of the stamp. True when a sample
+    // went out.
+    bool AfterEdge(const TDcfState& state, bool confirmed, uint32_t stampMs,
+                   std::optional<int64_t> instantNs = std::nullopt);
 
     bool Running() const { return running_; }
 
@@ -63,6 +71,8 @@ private:
     MillisecondClock& milliseconds_;
     RealTimeClock& realTime_;
     TimeSampleOutput& output_;
+    EdgeClock& edges_;
+    std::optional<int64_t> instantNs_;  // the edge being handled
     bool running_ = false;
     int64_t minuteUtc_ = 0;      // seconds since 1970 of the confirmed minute's mark
     uint32_t minuteStamp_ = 0;   // that mark's millisecond stamp

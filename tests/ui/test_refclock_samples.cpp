@@ -3,6 +3,7 @@
 // chain breaks until the next confirmation.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "input/dcf77_signal.h"
@@ -31,23 +32,28 @@ public:
 
 // Feeds the edges through the decoder as the dialog does with an output, in
 // strict mode or robust; checks every sample names its mark's second and
-// carries the machine's reading there, less half a sampling period. Returns
-// the reference seconds in milliseconds, and the samples in `all`.
+// carries the machine's reading there, less half a sampling period; or, when
+// each edge comes with its own instant (`instantAfterStampNs` into its stamp's
+// millisecond), that instant. Returns the reference seconds in milliseconds,
+// and the samples in `all`.
 std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::vector<dcf77::SampledEdge>& edges,
-                            std::vector<TimeSample>* all = nullptr, bool robust = false) {
+                            std::vector<TimeSample>* all = nullptr, bool robust = false,
+                            std::optional<int64_t> instantAfterStampNs = {}) {
     ResetReception();
     StoreConfirmFlag(*dcfPtr);
     strictConfirmation = !robust;
     robustReception = robust;
-    FakeMillisecondClock milliseconds;
+    FakeMachineClocks clocks{0};
     Recorder recorder;
-    RefclockSamples samples(milliseconds, recorder, recorder);
+    RefclockSamples samples(clocks, recorder, recorder, clocks);
     std::vector<int64_t> seconds;
     for (const dcf77::SampledEdge& edge : edges) {
-        milliseconds.Set(edge.stampMs + kHandledAfterMs);
+        clocks.ns = (int64_t{edge.stampMs} + kHandledAfterMs) * 1'000'000;
         recorder.nowMs = dcf77::StampUtcMs(options, edge.stampMs) + kHandledAfterMs + kAheadMs;
         DecodeEdge(edge.level, static_cast<int32_t>(edge.stampMs));
-        const bool sent = samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs);
+        std::optional<int64_t> instant;
+        if (instantAfterStampNs) instant = int64_t{edge.stampMs} * 1'000'000 + *instantAfterStampNs;
+        const bool sent = samples.AfterEdge(*dcfPtr, timeConfirmed != 0, edge.stampMs, instant);
         timeConfirmed = 0;
         EXPECT_EQ(sent, recorder.samples.size() != seconds.size());
         if (!sent) continue;
@@ -56,7 +62,9 @@ std::vector<int64_t> Replay(const dcf77::EdgeStreamOptions& options, const std::
         EXPECT_EQ(seconds.back(), dcf77::StampUtcMs(options, edge.stampMs) - options.phaseMs);
         const int64_t offsetNs = (sample.receive.seconds - sample.reference.seconds) * 1'000'000'000 +
                                  sample.receive.nanoseconds - sample.reference.nanoseconds;
-        EXPECT_EQ(offsetNs, (options.phaseMs + kAheadMs) * 1'000'000 - kHalfSamplingPeriodNs);
+        EXPECT_EQ(offsetNs, (options.phaseMs + kAheadMs) * 1'000'000 +
+                                (instantAfterStampNs ? *instantAfterStampNs : -kHalfSamplingPeriodNs));
+        EXPECT_EQ(sample.precision, instantAfterStampNs ? kInstantPrecision : -6);
     }
     strictConfirmation = robustReception = false;
     if (all) *all = recorder.samples;
@@ -78,6 +86,8 @@ TEST(RefclockSamples, EverySecondMarkAfterTheConfirmationIsOneTrueSample) {
         options.firstStampMs = 0xFFFFFFFFu - 200000u;
         options.phaseMs = 10;
         const std::vector<int64_t> seconds = Replay(options, dcf77::GenerateEdgeVector(options), nullptr, robust);
+        // The same with each edge's own instant.
+        EXPECT_EQ(Replay(options, dcf77::GenerateEdgeVector(options), nullptr, robust, 300'000), seconds);
         // From the third telegram's mark on, 59 marks a minute (none in
         // second 59), up to the sixth minute mark.
         ASSERT_EQ(seconds.size(), 3u * 59 + 1);
