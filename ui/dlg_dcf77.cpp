@@ -169,6 +169,7 @@ void TDlgDCF77::LoadSettings() {
     if (ActivePort() != 0) view_.SetCheck(PortButtonOf(port), true);
     settingsLoaded_ = true;
 
+    SetPortEvents(eventsRequired_ || Low16(profile.GetInt(PROFILE_EVENTS, 0)) != 0);
     state.portCode = Low16(ActivePort());
     StoreConfirmFlag(state);
 }

@@ -126,6 +126,8 @@ public:
     // before the set-up.
     void RequireStrictConfirmation() { strictRequired_ = true; }
     void RequireRobustReception() { robustRequired_ = true; }
+    // Event mode for the port whatever the profile's EVENTS says; before the set-up.
+    void RequireEvents() { eventsRequired_ = true; }
 
     // True once the clean-up has run (the record is no longer ours).
     bool CleanedUp() const { return cleanedUp_; }
@@ -203,4 +205,5 @@ private:
     bool saveFailed_ = false;
     bool strictRequired_ = false;
     bool robustRequired_ = false;
+    bool eventsRequired_ = false;
 };

@@ -96,6 +96,8 @@
 #define PROFILE_ROBUST "ROBUST"
 /* Where time samples go for an NTP daemon: shm:N or sock:PATH. */
 #define PROFILE_REFCLOCK "REFCLOCK"
+/* Opt-in, read at set-up and never written: edges as the port reports them. */
+#define PROFILE_EVENTS "EVENTS"
 
 #define APP_NAME "CHRONVK"
 #define HELP_FILE "CHRONVK.HLP"

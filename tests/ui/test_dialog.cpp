@@ -1,4 +1,5 @@
 #include "tests/ui/dialog_fakes.h"
+#include "input/port_sampler.h"
 #include "reception/strict_confirmation.h"
 #include "ui/ui_strings.h"
 
@@ -15,7 +16,7 @@ TEST_F(DialogTest, SetUpReadsTheProfile) {
         {{{"UTC", "1"}, {"COM", "5"}}, true, true, 0, 0},
         {{{"CYCLE", "-5"}, {"COM", "20"}}, false, true, IDC_GAME, 4},
         {{{"CYCLE", "20000"}}, false, true, IDC_COM2, 9999},
-        {{{"STRICT", "1"}}, false, true, IDC_COM2, 0},
+        {{{"STRICT", "1"}, {"EVENTS", "1"}}, false, true, IDC_COM2, 0},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -23,6 +24,7 @@ TEST_F(DialogTest, SetUpReadsTheProfile) {
         strictConfirmation = true;  // left over from an earlier run: set-up decides
         Start();
         EXPECT_EQ(strictConfirmation, c.keys.count("STRICT") != 0);
+        EXPECT_EQ(PortEvents(), c.keys.count("EVENTS") != 0);
         EXPECT_EQ(view.checks[IDC_UTC] + 2 * view.checks[IDC_AUTO_END], c.utc + 2 * c.autoEnd);
         EXPECT_EQ(dcfPtr->setUtc + 2 * dcfPtr->autoEnd, c.utc + 2 * c.autoEnd);
         EXPECT_EQ(view.texts[IDC_MINUTES], c.cycle ? std::to_string(c.cycle) : "");

@@ -28,12 +28,13 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]\n"
-    "               [--refclock shm:N|sock:PATH] [1 [N]]\n"
+    "               [--events] [--refclock shm:N|sock:PATH] [1 [N]]\n"
     "  --headless     no screen: changes as lines on stdout, messages on stderr\n"
     "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
     "  --record FILE  append every edge to FILE as an edge log\n"
     "  --strict       trust a time only under the strict confirmation rules\n"
     "  --robust       follow the seconds and weigh many minutes: holds under noise\n"
+    "  --events       take the port's edges as the system reports them (EVENTS=1)\n"
     "  --refclock TO  serve the time to an NTP daemon (shm:N, NTP shared memory\n"
     "                 unit N, or sock:PATH, chrony's socket) and leave the clock to it\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
@@ -46,6 +47,11 @@ public:
         const auto raw = static_cast<uint32_t>(stamp);
         record_.Record({level, raw});
         dialog_.EdgeMessage(level, raw);
+    }
+    void OnEdgeAt(uint8_t level, int32_t stamp, int64_t instantNs) override {
+        const auto raw = static_cast<uint32_t>(stamp);
+        record_.Record({level, raw});
+        dialog_.EdgeMessage(level, raw, instantNs);
     }
 
 private:
@@ -78,14 +84,16 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             options.strict = true;
         } else if (arg == "--robust") {
             options.robust = true;
+        } else if (arg == "--events") {
+            options.events = true;
         } else if ((arg == "--config" || arg == "--record") && i + 1 < argc) {
             (arg == "--config" ? options.config : options.record) = argv[++i];
         } else if (arg == "--refclock" && i + 1 < argc && ParseRefclockSetting(argv[i + 1])) {
             options.refclock = argv[++i];
         } else {
             const char* why = arg == "--config" || arg == "--record" ? "needs a file name"
-                              : arg == "--refclock" ? "needs shm:N (0-255) or sock:PATH (at most 107 bytes)"
-                                                    : "unknown option";
+                              : arg == "--refclock"  ? "needs shm:N (0-255) or sock:PATH (at most 107 bytes)"
+                                                     : "unknown option";
             std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(), why);
             return 2;
         }
@@ -174,6 +182,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
     if (samples) dialog.SetTimeSamples(&*samples);
     if (options.strict) dialog.RequireStrictConfirmation();
     if (options.robust) dialog.RequireRobustReception();
+    if (options.events) dialog.RequireEvents();
     EdgeForwarder edges(dialog, record);
     loop.SetEdgeHandler(&edges);
     nbt::UdpTransport& network = SystemNbtTransport();

@@ -2,7 +2,7 @@
 // behaviour on the terminal screen or headless, all on one event loop.
 //
 //   chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]
-//           [--refclock shm:N|sock:PATH] [ARG1 [ARG2]]
+//           [--events] [--refclock shm:N|sock:PATH] [ARG1 [ARG2]]
 //
 // ARG1 and ARG2 are the Windows program's arguments ("1": the other
 // polarity; "N" as the second: no network).
@@ -18,6 +18,7 @@ struct AppOptions {
     bool headless = false;
     bool strict = false;
     bool robust = false;
+    bool events = false;
     std::string config;  // empty: the default place
     std::string record;  // empty: no edge log
     std::string refclock;  // empty: as the profile's REFCLOCK says
