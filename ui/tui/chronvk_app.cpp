@@ -1,9 +1,12 @@
 #include "ui/tui/chronvk_app.h"
 
 #include <signal.h>
+#include <sys/timex.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -15,6 +18,8 @@
 #include "input/port_sampler.h"
 #include "input/port_table.h"
 #include "network/posix/system_netbios.h"
+#include "timebase/edge_clock.h"
+#include "ui/calibration.h"
 #include "ui/command_line.h"
 #include "ui/dlg_dcf77.h"
 #include "ui/posix/ini_profile.h"
@@ -29,6 +34,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]\n"
     "               [--events] [--refclock shm:N|sock:PATH] [1 [N]]\n"
+    "       chronvk [--config FILE] --calibrate [MINUTES]\n"
     "  --headless     no screen: changes as lines on stdout, messages on stderr\n"
     "  --config FILE  the settings file (default $XDG_CONFIG_HOME/chronvk/chronvk.ini)\n"
     "  --record FILE  append every edge to FILE as an edge log\n"
@@ -37,7 +43,12 @@ constexpr char kUsage[] =
     "  --events       take the port's edges as the system reports them (EVENTS=1)\n"
     "  --refclock TO  serve the time to an NTP daemon (shm:N, NTP shared memory\n"
     "                 unit N, or sock:PATH, chrony's socket) and leave the clock to it\n"
+    "  --calibrate    measure the receiver's delay against the system clock for\n"
+    "                 MINUTES (default 10) and print the daemons' offset lines\n"
     "  1              the receiver's other polarity;  N (second): no network\n";
+
+constexpr int kDefaultCalibrationMinutes = 10;
+constexpr int kLongestCalibrationMinutes = 24 * 60;
 
 // Every edge to the dialog, and to the edge log when one is kept.
 class EdgeForwarder final : public EdgeHandler {
@@ -58,6 +69,82 @@ private:
     TDlgDCF77& dialog_;
     EdgeRecorder& record_;
 };
+
+// The calibration's edges: each one's instant; one without is the first
+// reading of the line, more than one a port that is sampled after all.
+class CalibrationEdges final : public EdgeHandler {
+public:
+    explicit CalibrationEdges(DelayCalibration& calibration) : calibration_(calibration) {}
+    void OnEdge(uint8_t, int32_t) override { ++sampled; }
+    void OnEdgeAt(uint8_t level, int32_t, int64_t instantNs) override { calibration_.OnEdge(level, instantNs); }
+    int sampled = 0;
+
+private:
+    DelayCalibration& calibration_;
+};
+
+// The port of the settings, always in event mode, against the system clock;
+// the clock is only read. The simulated receiver sends the system clock's own
+// time, so it measures our own path and needs no daemon to keep the clock.
+int Calibrate(int minutes, Profile& profile, const std::optional<RefclockSetting>& door) {
+    const int32_t code = profile.GetInt(PROFILE_COM, PORT_CODE_COM2);
+    const std::string device = DeviceForPort(code, CurrentPortProfile());
+    if (device.empty()) {
+        std::fprintf(stderr, "chronvk: --calibrate: no port chosen (COM=%d)\n", code);
+        return 1;
+    }
+    ntptimeval kernel{};
+    if (const auto why = WhyClockUnsynchronised(ntp_gettime(&kernel)); why && !IsSimulatedDevice(device)) {
+        std::fprintf(stderr, "chronvk: --calibrate: %s\n", why->c_str());
+        return 1;
+    }
+    EventLoop loop;
+    if (!loop.Ok()) return 1;
+    PosixRealTimeClock realTime;
+    DelayCalibration calibration(realTime, SystemEdgeClock());
+    CalibrationEdges edges(calibration);
+    loop.SetEdgeHandler(&edges);
+    bool done = false;
+    loop.WatchSignals({SIGINT, SIGTERM, SIGHUP}, [&](int) { done = true; });
+    SetPortEvents(true);
+    if (!OpenPort(loop, code)) {
+        ClosePort();
+        std::fprintf(stderr, "chronvk: --calibrate: %s cannot be opened\n", device.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "chronvk: measuring the receiver on %s against the system clock for %d min\n",
+                 device.c_str(), minutes);
+    MillisecondClock& clock = SystemMillisecondClock();
+    const uint32_t start = clock.NowMs();
+    loop.StartTimer(1, static_cast<uint32_t>(minutes) * 60000u, [&] { done = true; });
+    // Ten minutes in silence look like a hang: a line each minute says how it goes.
+    loop.StartTimer(2, 60000u, [&] {
+        const std::optional<DelayCalibration::Result> sofar = calibration.Finish();
+        if (sofar) std::fprintf(stderr, "chronvk: %zu marks so far, %.3f ms late\n", sofar->marks, sofar->medianMs);
+        else std::fprintf(stderr, "chronvk: %zu edges so far, too few marks yet\n", calibration.Edges());
+    });
+    loop.RunUntil([&] { return done || edges.sampled > 1; });
+    ClosePort();
+    if (edges.sampled > 1) {
+        std::fprintf(stderr, "chronvk: --calibrate: the port is sampled, its edges come without their instants\n");
+        return 1;
+    }
+    const std::optional<DelayCalibration::Result> result = calibration.Finish();
+    if (!result) {
+        std::fprintf(stderr, "chronvk: --calibrate: too few second marks came to measure (is the receiver on?)\n");
+        return 1;
+    }
+    std::fputs(CalibrationReport(*result, static_cast<double>(clock.NowMs() - start) / 60000, door).c_str(), stdout);
+    return 0;
+}
+
+// The minutes a number after --calibrate gives; 0 for a number out of range.
+int MinutesAfter(int argc, char** argv, int& i) {
+    if (i + 1 >= argc || !std::isdigit(static_cast<unsigned char>(argv[i + 1][0]))) return kDefaultCalibrationMinutes;
+    char* end = nullptr;
+    const long minutes = std::strtol(argv[++i], &end, 10);
+    return *end == '\0' && minutes >= 1 && minutes <= kLongestCalibrationMinutes ? static_cast<int>(minutes) : 0;
+}
 
 }  // namespace
 
@@ -86,6 +173,7 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
             options.robust = true;
         } else if (arg == "--events") {
             options.events = true;
+        } else if (arg == "--calibrate" && (options.calibrateMinutes = MinutesAfter(argc, argv, i)) > 0) {
         } else if ((arg == "--config" || arg == "--record") && i + 1 < argc) {
             (arg == "--config" ? options.config : options.record) = argv[++i];
         } else if (arg == "--refclock" && i + 1 < argc && ParseRefclockSetting(argv[i + 1])) {
@@ -93,6 +181,7 @@ int ParseAppOptions(int argc, char** argv, AppOptions& options, std::FILE* out, 
         } else {
             const char* why = arg == "--config" || arg == "--record" ? "needs a file name"
                               : arg == "--refclock"  ? "needs shm:N (0-255) or sock:PATH (at most 107 bytes)"
+                              : arg == "--calibrate" ? "takes MINUTES from 1 to 1440"
                                                      : "unknown option";
             std::fprintf(err, "chronvk: %s: %s (try --help)\n", arg.c_str(), why);
             return 2;
@@ -135,6 +224,7 @@ int RunChronvk(int argc, char** argv, SystemClock* realClock) {
                      file.Path().c_str(), refclockText.c_str());
         return 1;
     }
+    if (options.calibrateMinutes > 0) return Calibrate(options.calibrateMinutes, profile, refclock);
     std::unique_ptr<TimeSampleOutput> output;
     if (refclock) {
         output = MakeRefclockOutput(*refclock, why, [](const std::string& problem) {

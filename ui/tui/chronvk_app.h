@@ -3,6 +3,7 @@
 //
 //   chronvk [--headless] [--config FILE] [--record FILE] [--strict|--robust]
 //           [--events] [--refclock shm:N|sock:PATH] [ARG1 [ARG2]]
+//   chronvk [--config FILE] --calibrate [MINUTES]
 //
 // ARG1 and ARG2 are the Windows program's arguments ("1": the other
 // polarity; "N" as the second: no network).
@@ -19,6 +20,7 @@ struct AppOptions {
     bool strict = false;
     bool robust = false;
     bool events = false;
+    int calibrateMinutes = 0;  // 0: no calibration, the program itself
     std::string config;  // empty: the default place
     std::string record;  // empty: no edge log
     std::string refclock;  // empty: as the profile's REFCLOCK says
