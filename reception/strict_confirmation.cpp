@@ -1,6 +1,7 @@
 #include "reception/strict_confirmation.h"
 
 #include "timebase/civil_days.h"
+#include "timebase/legal_time.h"
 
 bool strictConfirmation = false;
 
@@ -61,16 +62,14 @@ int64_t UtcMinute(int year, int month, int day, int hour, int minute, bool summe
     return DaysFromCivil(year, month, day) * 1440 + hour * 60 + minute - offset;
 }
 
-// Whether the summer-time bit is the one the EU rule gives: summer time from
-// 01:00 UTC on the last Sunday of March to 01:00 UTC on the last Sunday of
-// October. A local time that does not exist (02:30 on the spring day) fails.
-// The hour that repeats on the autumn day is real in both states; A1, which
-// the transmitter sends only in the hour before the change, tells which one
-// a telegram is, but for the minutes at either end of the hour.
+// Whether the summer-time bit is the one the EU rule gives for the time it
+// stands for. A local time that does not exist (02:30 on the spring day)
+// fails. The hour that repeats on the autumn day is real in both states; A1,
+// which the transmitter sends only in the hour before the change, tells which
+// one a telegram is, but for the minutes at either end of the hour.
 bool SummerTimeFits(int64_t utcMinute, int year, bool summer, bool announced) {
-    const int64_t start = LastSunday(year, 3) * 1440 + 60;
-    const int64_t end = LastSunday(year, 10) * 1440 + 60;
-    if (summer != (utcMinute >= start && utcMinute < end)) return false;
+    if (summer != dcf77::IsSummerTime(utcMinute * dcf77::kMinuteMs)) return false;
+    const int64_t end = dcf77::SummerTimeEndUtc(year) / dcf77::kMinuteMs;
     if (summer && utcMinute > end - 60 && utcMinute < end) return announced;
     if (!summer && utcMinute > end && utcMinute < end + 60) return !announced;
     return true;
