@@ -116,7 +116,7 @@ RobustState decoder;
 
 // ---- what the transmitter sends --------------------------------------------
 
-uint32_t Bcd(int value) { return static_cast<uint32_t>((value / 10) << 4 | (value % 10)); }
+using dcf77::Bcd;
 int Bit(uint32_t pattern, int i) { return static_cast<int>((pattern >> i) & 1u); }
 float Sign(uint32_t pattern, int i) { return Bit(pattern, i) ? 1.0f : -1.0f; }
 

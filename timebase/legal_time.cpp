@@ -39,8 +39,7 @@ int UtcYear(int64_t utcMs) {
 
 // Writes `value` as BCD into `width` bits from `first`; returns the number of ones.
 int PutBcd(uint64_t& bits, int first, int width, int value) {
-    const uint64_t bcd = static_cast<uint64_t>((value / 10) << 4 | (value % 10));
-    const uint64_t field = bcd & ((uint64_t{1} << width) - 1);
+    const uint64_t field = Bcd(value) & ((uint64_t{1} << width) - 1);
     bits |= field << first;
     return std::popcount(field);
 }

@@ -44,6 +44,9 @@ struct LegalTime {
 };
 LegalTime GermanLegalTime(int64_t utcMs);
 
+// A value of 0..99 as the telegram sends it: tens in the upper four bits.
+constexpr uint32_t Bcd(int value) { return static_cast<uint32_t>((value / 10) << 4 | (value % 10)); }
+
 // The bits for a given legal time (the minute the telegram describes), status
 // bits given explicitly: useful for telegrams the calendar never produces.
 uint64_t EncodeTelegram(const LegalTime& described, bool announceSwitch, bool callBit = false);
