@@ -38,6 +38,18 @@ char* FormatDecimal(int64_t value, char (&out)[24]) {
     if (negative) *--p = '-';
     return p;
 }
+
+const char* FormatPercent(int value, char (&out)[24]) {
+    char digits[24];
+    const std::string_view number(FormatDecimal(value, digits));
+    std::size_t length = 0;
+    for (std::size_t pad = number.size(); pad < 3; ++pad) out[length++] = ' ';
+    for (const char c : number) out[length++] = c;
+    out[length++] = ' ';
+    out[length++] = '%';
+    out[length] = '\0';
+    return out;
+}
 }  // namespace text_detail
 
 void AppendTelegramField(int32_t value, char separator) {
@@ -86,10 +98,7 @@ void BuildStatusLines(const TDcfState& state) {
         // time is locked, how much of the last minutes agrees with it.
         const robust::Status status = robust::CurrentStatus();
         if (status.phase == robust::Phase::Locked) telegramLine.Append("fest ");
-        const char* percent = text_detail::FormatDecimal(status.percent, digits);
-        for (std::size_t width = std::char_traits<char>::length(percent); width < 3; ++width) telegramLine.Append(" ");
-        telegramLine.Append(percent);
-        telegramLine.Append(" %");
+        telegramLine.Append(text_detail::FormatPercent(status.percent, digits));
     } else {
         telegramLine.Append(text_detail::FormatDecimal(state.telegramsStored, digits));
         telegramLine.Append("/3");

@@ -54,6 +54,8 @@ namespace text_detail {
 // Writes the decimal digits of `value` (with a '-' for a negative one) into the
 // end of `out` and returns where they start. 12 characters hold any int64.
 char* FormatDecimal(int64_t value, char (&out)[24]);
+// A percentage right-aligned in three characters, then " %": "  7 %", "100 %".
+const char* FormatPercent(int value, char (&out)[24]);
 }  // namespace text_detail
 
 template <std::size_t N>

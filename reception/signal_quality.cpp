@@ -252,11 +252,9 @@ std::string ConfidenceText() {
     if (!robustReception) return "robust: aus";
     const robust::Status status = robust::CurrentStatus();
     if (status.phase == robust::Phase::Searching) return "robust: sucht";
-    std::string text = status.phase == robust::Phase::Locked ? "robust: fest " : "robust: sammelt ";
-    if (status.percent < 100) text += ' ';
-    if (status.percent < 10) text += ' ';
-    AppendNumber(text, status.percent);
-    return text + " %";
+    char percent[24];
+    return std::string(status.phase == robust::Phase::Locked ? "robust: fest " : "robust: sammelt ") +
+           text_detail::FormatPercent(status.percent, percent);
 }
 
 }  // namespace quality
