@@ -54,18 +54,17 @@ constexpr int kLongestCalibrationMinutes = 24 * 60;
 class EdgeForwarder final : public EdgeHandler {
 public:
     EdgeForwarder(TDlgDCF77& dialog, EdgeRecorder& record) : dialog_(dialog), record_(record) {}
-    void OnEdge(uint8_t level, int32_t stamp) override {
-        const auto raw = static_cast<uint32_t>(stamp);
-        record_.Record({level, raw});
-        dialog_.EdgeMessage(level, raw);
-    }
-    void OnEdgeAt(uint8_t level, int32_t stamp, int64_t instantNs) override {
+    void OnEdge(uint8_t level, int32_t stamp) override { Forward(level, stamp, std::nullopt); }
+    void OnEdgeAt(uint8_t level, int32_t stamp, int64_t instantNs) override { Forward(level, stamp, instantNs); }
+
+private:
+    // The log keeps the stamp alone: it is the same with and without event mode.
+    void Forward(uint8_t level, int32_t stamp, std::optional<int64_t> instantNs) {
         const auto raw = static_cast<uint32_t>(stamp);
         record_.Record({level, raw});
         dialog_.EdgeMessage(level, raw, instantNs);
     }
 
-private:
     TDlgDCF77& dialog_;
     EdgeRecorder& record_;
 };
