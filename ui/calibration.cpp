@@ -14,10 +14,7 @@ double Ms(int64_t ns) { return static_cast<double>(ns) / 1e6; }
 }  // namespace
 
 void DelayCalibration::OnEdge(uint8_t level, int64_t instantNs) {
-    // Both clocks read together: the instant's age carries it to real time.
-    const RealTime now = realTime_.Now();
-    const int64_t age = std::max<int64_t>(0, edges_.NowNs() - instantNs);
-    int64_t phase = ((now.nanoseconds - age) % kNsPerSecond + kNsPerSecond) % kNsPerSecond;
+    int64_t phase = RealTimeOfInstant(realTime_, edges_, instantNs).nanoseconds;
     if (phase >= kNsPerSecond / 2) phase -= kNsPerSecond;
     phasesNs_[level & 1].push_back(phase);
 }

@@ -31,6 +31,11 @@ RealTime Less(RealTime time, int64_t nanoseconds) {
 
 }  // namespace
 
+RealTime RealTimeOfInstant(RealTimeClock& realTime, EdgeClock& edges, int64_t instantNs) {
+    const RealTime now = realTime.Now();
+    return Less(now, std::max<int64_t>(0, edges.NowNs() - instantNs));
+}
+
 int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int second) {
     const int64_t days = DaysFromCivil(year, month, day);
     return days * 86400 + hour * 3600 + minute * 60 + second;
@@ -106,17 +111,18 @@ bool RefclockSamples::AfterEdge(const TDcfState& state, bool confirmed, uint32_t
 }
 
 void RefclockSamples::Emit(int64_t referenceSeconds, uint32_t stampMs, int leap) {
-    // Read both clocks together: the edge's age on the monotonic clock
-    // carries its stamp over to the real-time scale.
-    const RealTime now = realTime_.Now();
-    const uint32_t age = milliseconds_.NowMs() - stampMs;
     TimeSample sample;
     sample.reference = {referenceSeconds, 0};
-    sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
-    // An edge's own instant needs no guess at when it was seen.
     if (instantNs_) {
-        sample.receive = Less(now, std::max<int64_t>(0, edges_.NowNs() - *instantNs_));
+        // An edge's own instant needs no guess at when it was seen.
+        sample.receive = RealTimeOfInstant(realTime_, edges_, *instantNs_);
         sample.precision = kInstantPrecision;
+    } else {
+        // Read both clocks together: the edge's age on the monotonic clock
+        // carries its stamp over to the real-time scale.
+        const RealTime now = realTime_.Now();
+        const uint32_t age = milliseconds_.NowMs() - stampMs;
+        sample.receive = Less(now, int64_t{age} * 1'000'000 + kHalfSamplingPeriodNs);
     }
     sample.leap = leap;
     output_.Send(sample);

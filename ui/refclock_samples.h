@@ -27,6 +27,10 @@ public:
     virtual RealTime Now() = 0;
 };
 
+// The moment on the real-time scale of `instantNs` on the edge clock: its age,
+// both clocks read at once, carried over.
+RealTime RealTimeOfInstant(RealTimeClock& realTime, EdgeClock& edges, int64_t instantNs);
+
 struct TimeSample {
     RealTime reference;  // what the signal says the mark was
     RealTime receive;    // when this machine's clock saw it
