@@ -150,37 +150,38 @@ uint64_t KnownMask(int64_t utcMinute) {
 const Record& RecordAt(int age) { return decoder.records[(decoder.newest - age + kRecords) % kRecords]; }
 int64_t OffsetOf(int age) { return decoder.records[decoder.newest].seq - RecordAt(age).seq; }
 
-// How well the telegrams of `utcMinute` and the minutes before it explain the
-// newest `count` records: the sum of each soft bit, signed as expected.
-double ExactScore(int64_t utcMinute, int count) {
-    double score = 0;
+// Calls visit(soft, expected) for each known bit of the newest `count`
+// records, `expected` the bit the telegrams of `utcMinute` and the minutes
+// before it carry there.
+template <typename Visit>
+void ForKnownBits(int64_t utcMinute, int count, Visit visit) {
     for (int age = 0; age < count; ++age) {
         const int64_t minute = utcMinute - OffsetOf(age);
         const uint64_t expected = dcf77::TelegramDescribing(minute * dcf77::kMinuteMs);
         const uint64_t mask = KnownMask(minute);
         const Record& record = RecordAt(age);
         for (int b = kA1; b <= 58; ++b) {
-            if (((mask >> b) & 1u) == 0) continue;
-            score += ((expected >> b) & 1u) ? record.soft[b] : -record.soft[b];
+            if (((mask >> b) & 1u) != 0) visit(record.soft[b], ((expected >> b) & 1u) != 0);
         }
     }
+}
+
+// How well `utcMinute` explains the newest `count` records: the sum of each
+// soft bit, signed as expected.
+double ExactScore(int64_t utcMinute, int count) {
+    double score = 0;
+    ForKnownBits(utcMinute, count, [&score](float soft, bool one) { score += one ? soft : -soft; });
     return score;
 }
 
 // Of the known bits seen clearly, how many `utcMinute` explains and how many not.
 void Fit(int64_t utcMinute, int count, int& agreeing, int& seen) {
     agreeing = seen = 0;
-    for (int age = 0; age < count; ++age) {
-        const int64_t minute = utcMinute - OffsetOf(age);
-        const uint64_t expected = dcf77::TelegramDescribing(minute * dcf77::kMinuteMs);
-        const uint64_t mask = KnownMask(minute);
-        for (int b = kA1; b <= 58; ++b) {
-            const float soft = RecordAt(age).soft[b];
-            if (((mask >> b) & 1u) == 0 || std::fabs(soft) < 0.5f) continue;
-            ++seen;
-            agreeing += (soft > 0) == (((expected >> b) & 1u) != 0);
-        }
-    }
+    ForKnownBits(utcMinute, count, [&](float soft, bool one) {
+        if (std::fabs(soft) < 0.5f) return;
+        ++seen;
+        agreeing += (soft > 0) == one;
+    });
 }
 
 // ---- the fields, one at a time ------------------------------------------------
